@@ -1,0 +1,22 @@
+# GoogleTest: the machine's build on Linux; cross-compiled from Debian's
+# sources for Windows, linked statically so that the test programs need no
+# MinGW DLLs under Wine.
+if(CMAKE_CROSSCOMPILING)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  add_link_options(-static)
+else()
+  find_package(GTest REQUIRED)
+endif()
+
+# add_unit_test(name SOURCES file... [LIBRARIES target...])
+# One test program per unit; CTest runs it (under the emulator when cross
+# compiling).
+function(add_unit_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;LIBRARIES")
+  add_executable(${name} ${arg_SOURCES})
+  target_link_libraries(${name} PRIVATE GTest::gtest_main project_warnings ${arg_LIBRARIES})
+  add_test(NAME ${name} COMMAND ${name})
+endfunction()

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Every test: installs what is missing, builds, and runs the suites.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/common.sh
+
+Step "Checking packages"
+EnsurePackages "${BuildPackages[@]}" clang-format clang-tidy cppcheck
+
+Step "Host build and unit tests"
+cmake --preset host
+cmake --build --preset host
+ctest --preset host
+
+Step "Layout and static analysis"
+scripts/lint.sh
+
+Step "Windows build (MinGW-w64)"
+cmake --preset mingw
+cmake --build --preset mingw
+
+Step "All tests passed"

@@ -15,8 +15,9 @@ ctest --preset host
 Step "Layout and static analysis"
 scripts/lint.sh
 
-Step "Windows build (MinGW-w64)"
+Step "Windows build (MinGW-w64) and the tests under Wine"
 cmake --preset mingw
 cmake --build --preset mingw
+ctest --preset mingw
 
 Step "All tests passed"

@@ -7,6 +7,10 @@ if(CMAKE_CROSSCOMPILING)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
   add_link_options(-static)
+  # Every Windows-side test runs in the project's own Wine prefix, which the
+  # "wine" fixture creates and keeps served.
+  set(WINE_TEST_ENVIRONMENT
+    "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" "WINEDEBUG=-all" "WINEDLLOVERRIDES=mscoree,mshtml=")
 else()
   find_package(GTest REQUIRED)
 endif()
@@ -19,4 +23,8 @@ function(add_unit_test name)
   add_executable(${name} ${arg_SOURCES})
   target_link_libraries(${name} PRIVATE GTest::gtest_main project_warnings ${arg_LIBRARIES})
   add_test(NAME ${name} COMMAND ${name})
+  if(CMAKE_CROSSCOMPILING)
+    set_tests_properties(${name} PROPERTIES
+      FIXTURES_REQUIRED wine ENVIRONMENT "${WINE_TEST_ENVIRONMENT}")
+  endif()
 endfunction()

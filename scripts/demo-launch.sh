@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Shows one launch of the built launcher under Wine, with the test stand-in
+# in place of Windows PowerShell: the command line PowerShell would receive
+# and the exit code that comes back.
+#   demo-launch.sh LAUNCHER_EXE STAND_IN_EXE ARGUMENT...
+set -euo pipefail
+cd "$(dirname "$0")/.."
+launcher=$(realpath "$1")
+stand_in=$(realpath "$2")
+shift 2
+
+export WINEPREFIX="$PWD/build/mingw/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+tests/wine/wine-prefix.sh up "$stand_in"
+trap 'tests/wine/wine-prefix.sh down' EXIT
+
+record=$(mktemp -d)/record.bin
+export STAND_IN_RECORD="Z:${record//\//\\}" STAND_IN_EXIT_CODE=7
+echo "Running: Install-Yorn-UI.exe $*   (the stand-in exits with 7)"
+status=0
+/usr/lib/wine/wine64 "$launcher" "$@" </dev/null >/dev/null 2>&1 || status=$?
+echo "PowerShell would receive:"
+# The record holds NUL-separated UTF-16 fields; the first is the command line.
+printf '  %s\n' "$(iconv -f UTF-16LE -t UTF-8 "$record" | tr '\0' '\n' | head -n 1)"
+echo "Exit code: $status"
+rm -rf "$(dirname "$record")"

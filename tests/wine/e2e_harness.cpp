@@ -1,0 +1,181 @@
+#include "e2e_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <utility>
+
+const std::string PausePrompt = "\r\nPress Enter to close this window.\r\n";
+const std::string FailureMessage =
+    "Unable to start Windows PowerShell. Run Install-Yorn-UI.cmd from the extracted package.\r\n";
+static const wchar_t ScratchRoot[] = L"C:\\yorn-e2e";
+
+std::wstring WindowsDirectory() {
+  wchar_t buffer[MAX_PATH];
+  return std::wstring(buffer, GetWindowsDirectoryW(buffer, MAX_PATH));
+}
+
+std::wstring PowerShellPath() {
+  return WindowsDirectory() + L"\\System32\\WindowsPowerShell\\v1.0\\powershell.exe";
+}
+
+std::wstring FileNamedBy(const char *variable) {
+  const char *unix = getenv(variable);
+  std::wstring path = L"Z:";
+  for (const char *c = unix == nullptr ? "" : unix; *c != 0; ++c) {
+    path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+  }
+  return path;
+}
+
+std::wstring MakePackage(const std::wstring &name) {
+  CreateDirectoryW(ScratchRoot, nullptr);
+  const std::wstring folder = std::wstring(ScratchRoot) + L"\\" + name + L"\\";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  for (const auto &[variable, file] : {std::pair{"LAUNCHER_EXE", L"Install-Yorn-UI.exe"},
+                                       std::pair{"COMMAND_SCRIPT", L"Install-Yorn-UI.cmd"}}) {
+    if (getenv(variable) != nullptr) {
+      EXPECT_TRUE(CopyFileW(FileNamedBy(variable).c_str(), (folder + file).c_str(), FALSE))
+          << "cannot copy " << variable;
+    }
+  }
+  return folder;
+}
+
+std::wstring ExpectedChildLine(const std::wstring &folder, const wchar_t *script,
+                               const std::wstring &rest) {
+  return L"\"" + PowerShellPath() + L"\" -NoLogo -NoProfile -ExecutionPolicy Bypass -File \"" +
+         folder + script + L"\" " + rest;
+}
+
+namespace {
+
+HANDLE Inheritable(const std::wstring &path, DWORD access, DWORD disposition) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string ReadWhole(const std::wstring &path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return std::string();
+  }
+  std::string bytes(GetFileSize(file, nullptr), '\0');
+  DWORD read = 0;
+  ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  CloseHandle(file);
+  bytes.resize(read);
+  return bytes;
+}
+
+} // namespace
+
+Outcome LaunchAndRecord(const std::wstring &program, const std::wstring &commandLine,
+                        DWORD childExitCode, Input standardInput, const std::wstring &childSays) {
+  const std::wstring scratch = std::wstring(ScratchRoot) + L"\\";
+  const std::wstring record = scratch + L"record.bin";
+  DeleteFileW(record.c_str());
+  SetEnvironmentVariableW(L"STAND_IN_RECORD", record.c_str());
+  SetEnvironmentVariableW(L"STAND_IN_EXIT_CODE", std::to_wstring(childExitCode).c_str());
+  SetEnvironmentVariableW(L"STAND_IN_SAY", childSays.empty() ? nullptr : childSays.c_str());
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = Inheritable(scratch + L"out.txt", GENERIC_WRITE, CREATE_ALWAYS);
+  startup.hStdError = Inheritable(scratch + L"err.txt", GENERIC_WRITE, CREATE_ALWAYS);
+  // An inheritable event that is none of the standard handles: the child can
+  // only set it when the launcher passed its handles on.
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  HANDLE marker = CreateEventW(&inheritable, TRUE, FALSE, nullptr);
+  SetEnvironmentVariableW(L"STAND_IN_EVENT",
+                          std::to_wstring(reinterpret_cast<uintptr_t>(marker)).c_str());
+  HANDLE pipeWriter = nullptr;
+  switch (standardInput) {
+  case Input::Enter:
+  case Input::EmptyFile: {
+    HANDLE writer = CreateFileW((scratch + L"in.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(writer, "\r\n", standardInput == Input::Enter ? 2 : 0, &written, nullptr);
+    CloseHandle(writer);
+    startup.hStdInput = Inheritable(scratch + L"in.txt", GENERIC_READ, OPEN_EXISTING);
+    break;
+  }
+  case Input::ClosedPipe: {
+    CreatePipe(&startup.hStdInput, &pipeWriter, &inheritable, 0);
+    SetHandleInformation(pipeWriter, HANDLE_FLAG_INHERIT, 0);
+    CloseHandle(pipeWriter);
+    break;
+  }
+  case Input::NoHandle:
+    startup.hStdInput = nullptr;
+    break;
+  }
+
+  Outcome outcome;
+  PROCESS_INFORMATION process{};
+  std::wstring writableLine = commandLine;
+  const BOOL started = CreateProcessW(program.c_str(), writableLine.data(), nullptr, nullptr, TRUE,
+                                      0, nullptr, scratch.c_str(), &startup, &process);
+  EXPECT_TRUE(started) << "the program did not start, error " << GetLastError();
+  if (started) {
+    if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) {
+      ADD_FAILURE() << "the program did not end within 30 s";
+      TerminateProcess(process.hProcess, 99);
+      WaitForSingleObject(process.hProcess, INFINITE);
+    }
+    GetExitCodeProcess(process.hProcess, &outcome.ExitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  if (standardInput == Input::Enter || standardInput == Input::EmptyFile) {
+    // The inherited handle shares its file position with ours.
+    LARGE_INTEGER position{};
+    SetFilePointerEx(startup.hStdInput, LARGE_INTEGER{}, &position, FILE_CURRENT);
+    outcome.InputRead = position.QuadPart;
+  }
+  outcome.ChildInherited = WaitForSingleObject(marker, 0) == WAIT_OBJECT_0;
+  for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError, marker}) {
+    if (handle != nullptr) {
+      CloseHandle(handle);
+    }
+  }
+  outcome.Output = ReadWhole(scratch + L"out.txt");
+  outcome.ErrorOutput = ReadWhole(scratch + L"err.txt");
+
+  const std::string units = ReadWhole(record);
+  outcome.ChildRan = !units.empty();
+  std::wstring text(units.size() / sizeof(wchar_t), L'\0');
+  memcpy(text.data(), units.data(), text.size() * sizeof(wchar_t));
+  std::vector<std::wstring> fields;
+  for (size_t start = 0, end; (end = text.find(L'\0', start)) != std::wstring::npos;
+       start = end + 1) {
+    fields.push_back(text.substr(start, end - start));
+  }
+  if (fields.size() >= 2) {
+    outcome.ChildCommandLine = fields[0];
+    outcome.ChildDirectory = fields[1];
+    outcome.ChildArguments.assign(fields.begin() + 2, fields.end());
+  }
+  return outcome;
+}
+
+std::string Narrow(const std::wstring &text) {
+  std::string bytes(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr,
+                                                            0, nullptr, nullptr)),
+                    '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), static_cast<int>(bytes.size()),
+                      nullptr, nullptr);
+  bytes.pop_back();
+  return bytes;
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+  if (path.size() > 3 && path.back() == L'\\') {
+    path.pop_back();
+  }
+  return path;
+}

@@ -1,0 +1,55 @@
+// What the Windows-side end-to-end tests share: package folders under a
+// scratch root, and one run of a program with exact command line, bound
+// standard streams and the stand-in PowerShell's record read back.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+extern const std::string PausePrompt;
+extern const std::string FailureMessage;
+
+std::wstring WindowsDirectory();
+// Where the launcher expects Windows PowerShell, and the stand-in lies.
+std::wstring PowerShellPath();
+
+// The file whose Linux path CTest put in an environment variable, as Wine
+// sees it: / is drive Z:.
+std::wstring FileNamedBy(const char *variable);
+
+// A package folder under the scratch root, holding copies of the launcher
+// (LAUNCHER_EXE) and the command script (COMMAND_SCRIPT) where CTest names
+// them; returned with its trailing backslash.
+std::wstring MakePackage(const std::wstring &name);
+
+// The line the launcher gives PowerShell for a script in `folder`; `rest` is
+// what follows the closing quote and space of the script path.
+std::wstring ExpectedChildLine(const std::wstring &folder, const wchar_t *script,
+                               const std::wstring &rest);
+
+enum class Input { Enter, EmptyFile, ClosedPipe, NoHandle };
+
+struct Outcome {
+  DWORD ExitCode = 0;
+  std::string Output;
+  std::string ErrorOutput;
+  LONGLONG InputRead = -1; // bytes taken from a file on standard input
+  bool ChildRan = false;
+  std::wstring ChildCommandLine;
+  std::wstring ChildDirectory;
+  bool ChildInherited = false; // the child set an event through a handle it inherited
+  std::vector<std::wstring> ChildArguments;
+};
+
+// Starts `program` with exactly `commandLine`, standard output and error
+// bound to files and standard input as `standardInput` says; the stand-in
+// PowerShell is told to exit with `childExitCode` and to write `childSays`
+// to its standard output.
+Outcome LaunchAndRecord(const std::wstring &program, const std::wstring &commandLine,
+                        DWORD childExitCode = 0, Input standardInput = Input::Enter,
+                        const std::wstring &childSays = L"");
+
+std::string Narrow(const std::wstring &text);
+std::wstring WithoutTrailingBackslash(std::wstring path);

@@ -20,4 +20,7 @@ cmake --preset mingw
 cmake --build --preset mingw
 ctest --preset mingw
 
+Step "Package: reproducible, checksummed, other authors' scripts"
+tests/package-test.sh
+
 Step "All tests passed"

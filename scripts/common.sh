@@ -24,4 +24,4 @@ EnsurePackages() {
 
 # What building and testing need: CMake and Ninja, the host compiler and
 # GoogleTest, the MinGW-w64 cross compiler (posix threads) and Wine.
-BuildPackages=(cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64 zip)
+BuildPackages=(cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64 zip unzip)

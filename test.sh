@@ -12,6 +12,11 @@ cmake --preset host
 cmake --build --preset host
 ctest --preset host
 
+Step "Host unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset host-sanitize
+cmake --build --preset host-sanitize
+ctest --preset host-sanitize
+
 Step "Layout and static analysis"
 scripts/lint.sh
 

@@ -28,4 +28,7 @@ ctest --preset mingw
 Step "Package: reproducible, checksummed, other authors' scripts"
 tests/package-test.sh
 
+Step "Fuzzing the launch planning (about a minute)"
+fuzz/run.sh 60
+
 Step "All tests passed"

@@ -133,15 +133,6 @@ TEST(CommandScript, EndsWhenThePauseFindsNoInput) {
   }
 }
 
-// Moves the stand-in away for the life of the object.
-struct PowerShellAbsent {
-  PowerShellAbsent() { EXPECT_TRUE(MoveFileW(PowerShellPath().c_str(), Away().c_str())); }
-  ~PowerShellAbsent() { MoveFileW(Away().c_str(), PowerShellPath().c_str()); }
-  PowerShellAbsent(const PowerShellAbsent &) = delete;
-  PowerShellAbsent &operator=(const PowerShellAbsent &) = delete;
-  static std::wstring Away() { return PowerShellPath() + L".away"; }
-};
-
 // Sets an environment variable, inherited by what the test starts, for the
 // life of the object; nullptr removes it.
 struct VariableSet {

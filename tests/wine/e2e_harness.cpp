@@ -19,6 +19,17 @@ std::wstring PowerShellPath() {
   return WindowsDirectory() + L"\\System32\\WindowsPowerShell\\v1.0\\powershell.exe";
 }
 
+namespace {
+std::wstring PowerShellAway() { return PowerShellPath() + L".away"; }
+} // namespace
+
+PowerShellAbsent::PowerShellAbsent() {
+  EXPECT_TRUE(MoveFileW(PowerShellPath().c_str(), PowerShellAway().c_str()));
+}
+PowerShellAbsent::~PowerShellAbsent() {
+  MoveFileW(PowerShellAway().c_str(), PowerShellPath().c_str());
+}
+
 std::wstring FileNamedBy(const char *variable) {
   const char *unix = getenv(variable);
   std::wstring path = L"Z:";

@@ -15,6 +15,14 @@ std::wstring WindowsDirectory();
 // Where the launcher expects Windows PowerShell, and the stand-in lies.
 std::wstring PowerShellPath();
 
+// Moves the stand-in away for the life of the object.
+struct PowerShellAbsent {
+  PowerShellAbsent();
+  ~PowerShellAbsent();
+  PowerShellAbsent(const PowerShellAbsent &) = delete;
+  PowerShellAbsent &operator=(const PowerShellAbsent &) = delete;
+};
+
 // The file whose Linux path CTest put in an environment variable, as Wine
 // sees it: / is drive Z:.
 std::wstring FileNamedBy(const char *variable);

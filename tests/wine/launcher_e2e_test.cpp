@@ -113,15 +113,6 @@ TEST(Launcher, CutsALongTailAtTheLimit) {
   EXPECT_TRUE(outcome.ChildCommandLine == expected);
 }
 
-// Moves the stand-in away for the life of the object.
-struct PowerShellAbsent {
-  PowerShellAbsent() { EXPECT_TRUE(MoveFileW(PowerShellPath().c_str(), Away().c_str())); }
-  ~PowerShellAbsent() { MoveFileW(Away().c_str(), PowerShellPath().c_str()); }
-  PowerShellAbsent(const PowerShellAbsent &) = delete;
-  PowerShellAbsent &operator=(const PowerShellAbsent &) = delete;
-  static std::wstring Away() { return PowerShellPath() + L".away"; }
-};
-
 TEST(Launcher, ReportsWhenPowerShellIsMissing) {
   const std::wstring folder = MakePackage(L"plain");
   const PowerShellAbsent absent;

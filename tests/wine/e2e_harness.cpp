@@ -67,6 +67,8 @@ HANDLE Inheritable(const std::wstring &path, DWORD access, DWORD disposition) {
                      &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+} // namespace
+
 std::string ReadWhole(const std::wstring &path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
@@ -80,8 +82,6 @@ std::string ReadWhole(const std::wstring &path) {
   bytes.resize(read);
   return bytes;
 }
-
-} // namespace
 
 Outcome LaunchAndRecord(const std::wstring &program, const std::wstring &commandLine,
                         DWORD childExitCode, Input standardInput, const std::wstring &childSays) {

@@ -59,5 +59,7 @@ Outcome LaunchAndRecord(const std::wstring &program, const std::wstring &command
                         DWORD childExitCode = 0, Input standardInput = Input::Enter,
                         const std::wstring &childSays = L"");
 
+// The whole file, or nothing when it cannot be opened.
+std::string ReadWhole(const std::wstring &path);
 std::string Narrow(const std::wstring &text);
 std::wstring WithoutTrailingBackslash(std::wstring path);

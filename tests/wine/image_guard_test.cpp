@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e_harness.h"
@@ -37,13 +39,8 @@ struct Image {
 
 Image Load() {
   Image image;
-  HANDLE file = CreateFileW(FileNamedBy("LAUNCHER_EXE").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  EXPECT_NE(file, INVALID_HANDLE_VALUE);
-  image.Bytes.resize(GetFileSize(file, nullptr));
-  DWORD read = 0;
-  ReadFile(file, image.Bytes.data(), static_cast<DWORD>(image.Bytes.size()), &read, nullptr);
-  CloseHandle(file);
+  image.Bytes = ReadWhole(FileNamedBy("LAUNCHER_EXE"));
+  EXPECT_GE(image.Bytes.size(), sizeof(IMAGE_DOS_HEADER));
   const auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(image.Bytes.data());
   image.Headers = reinterpret_cast<const IMAGE_NT_HEADERS64 *>(image.Bytes.data() + dos->e_lfanew);
   const IMAGE_SECTION_HEADER *first = IMAGE_FIRST_SECTION(image.Headers);
@@ -51,7 +48,39 @@ Image Load() {
   return image;
 }
 
-TEST(Image, IsSmall) { EXPECT_LE(Load().Bytes.size(), SizeCap); }
+// A package author's icon (LAUNCHER_ICON, when the build was given one).
+std::string GivenIcon() {
+  return getenv("LAUNCHER_ICON") == nullptr ? std::string()
+                                            : ReadWhole(FileNamedBy("LAUNCHER_ICON"));
+}
+
+// Resource types, as numbers: the headers spell them for the ANSI calls.
+constexpr WORD IconType = 3;
+constexpr WORD IconGroupType = 14;
+constexpr WORD ManifestType = 24;
+
+// One resource of the launcher, as Windows finds it.
+std::string Resource(WORD type, WORD id) {
+  HMODULE module = LoadLibraryExW(FileNamedBy("LAUNCHER_EXE").c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  EXPECT_NE(module, nullptr);
+  HRSRC found = module == nullptr
+                    ? nullptr
+                    : FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type));
+  const std::string bytes =
+      found == nullptr
+          ? std::string()
+          : std::string(static_cast<const char *>(LockResource(LoadResource(module, found))),
+                        SizeofResource(module, found));
+  FreeLibrary(module);
+  return bytes;
+}
+
+// An icon adds its images and one block of directories for them.
+TEST(Image, IsSmall) {
+  const size_t icon = GivenIcon().size();
+  EXPECT_LE(Load().Bytes.size(), SizeCap + (icon == 0 ? 0 : icon + 512));
+}
 
 TEST(Image, IsHardened) {
   const Image image = Load();
@@ -113,14 +142,7 @@ TEST(Image, ImportsOnlyWhatTheLauncherCalls) {
 }
 
 TEST(Image, DeclaresItsManifest) {
-  HMODULE module = LoadLibraryExW(FileNamedBy("LAUNCHER_EXE").c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-  ASSERT_NE(module, nullptr);
-  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-  ASSERT_NE(found, nullptr);
-  const std::string manifest(static_cast<const char *>(LockResource(LoadResource(module, found))),
-                             SizeofResource(module, found));
-  FreeLibrary(module);
+  const std::string manifest = Resource(ManifestType, 1);
   for (const char *part : {
            "<requestedExecutionLevel level=\"asInvoker\"/>",
            "<supportedOS Id=\"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}\"/>", // 7
@@ -147,7 +169,7 @@ TEST(Image, CarriesVersionInformation) {
                ? Narrow(std::wstring(text, length - 1))
                : std::string();
   };
-  const std::string version = getenv("PROJECT_VERSION");
+  const std::string version = getenv("LAUNCHER_VERSION");
   EXPECT_EQ(value(L"ProductName"), "Yorn UI");
   EXPECT_EQ(value(L"OriginalFilename"), "Install-Yorn-UI.exe");
   EXPECT_NE(value(L"FileDescription"), "");
@@ -156,10 +178,49 @@ TEST(Image, CarriesVersionInformation) {
   VS_FIXEDFILEINFO *fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void **>(&fixed), &length));
-  const std::string fixedVersion = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-                                   std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-                                   std::to_string(HIWORD(fixed->dwFileVersionLS));
-  EXPECT_EQ(fixedVersion, version);
+  // The fixed fields always hold four numbers; a shorter release number
+  // fills them up with zeros.
+  std::string padded = version;
+  while (std::count(padded.begin(), padded.end(), '.') < 3) {
+    padded += ".0";
+  }
+  for (const auto &[most, least] :
+       {std::pair{fixed->dwFileVersionMS, fixed->dwFileVersionLS},
+        std::pair{fixed->dwProductVersionMS, fixed->dwProductVersionLS}}) {
+    EXPECT_EQ(std::to_string(HIWORD(most)) + "." + std::to_string(LOWORD(most)) + "." +
+                  std::to_string(HIWORD(least)) + "." + std::to_string(LOWORD(least)),
+              padded);
+  }
+}
+
+// Explorer shows the first icon group: it must list the .ico's images in
+// order, each stored whole as an icon resource of its own.
+TEST(Image, CarriesTheGivenIcon) {
+  const std::string icon = GivenIcon();
+  const std::string group = Resource(IconGroupType, 1);
+  if (icon.empty()) {
+    EXPECT_EQ(group, "");
+    return;
+  }
+  const auto word = [](const std::string &bytes, size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(bytes[at]) |
+                                 static_cast<unsigned char>(bytes[at + 1]) << 8);
+  };
+  const auto dword = [&](const std::string &bytes, size_t at) {
+    return word(bytes, at) | word(bytes, at + 2) << 16;
+  };
+  // Both directories start with reserved, type, count; the file's entries
+  // are 16 bytes (size and offset last), the group's 14 (resource id last).
+  const unsigned count = word(icon, 4);
+  ASSERT_EQ(group.size(), 6 + 14 * count);
+  EXPECT_EQ(word(group, 4), count);
+  for (unsigned i = 0; i < count; ++i) {
+    SCOPED_TRACE(i);
+    const std::string image =
+        icon.substr(dword(icon, 6 + 16 * i + 12), dword(icon, 6 + 16 * i + 8));
+    EXPECT_EQ(group.substr(6 + 14 * i, 12), icon.substr(6 + 16 * i, 12));
+    EXPECT_TRUE(Resource(IconType, static_cast<WORD>(word(group, 6 + 14 * i + 12))) == image);
+  }
 }
 
 } // namespace

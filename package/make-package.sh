@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Assembles the package from a Windows build:
-#   make-package.sh BUILD_DIR OUT_DIR [SCRIPTS_DIR]
-#   make-package.sh --check SCRIPTS_DIR   only checks that both scripts are there
+#   make-package.sh [SIGNING...] BUILD_DIR OUT_DIR [SCRIPTS_DIR]
+#   make-package.sh --check [SIGNING...] SCRIPTS_DIR
+#                   only checks the scripts and the signing options
+# SIGNING: --sign-cert CHAIN.pem --sign-key KEY | --sign-pkcs12 FILE.p12,
+# with --sign-password-file FILE, --pkcs11-module LIB.so (for a pkcs11: KEY)
+# and --timestamp URL, as build.sh takes them.
 # OUT_DIR/Yorn-UI/ gets the launcher, the command script and the two
-# PowerShell scripts (from SCRIPTS_DIR, by default the project's own pair);
-# beside it go Yorn-UI-<version>.zip and SHA256SUMS. Every file gets the
-# same date and mode, so that one commit always gives the same bytes.
+# PowerShell scripts (from SCRIPTS_DIR, by default the project's own pair),
+# the launcher and the scripts signed when asked; beside it go
+# Yorn-UI-<version>.zip and SHA256SUMS. Everything is made in a staging
+# folder that replaces OUT_DIR only once all of it has succeeded. Every file
+# gets the same date and mode, so that one commit always gives the same bytes.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/signing.sh"
 
 CheckScripts() {
   local script
@@ -19,24 +26,76 @@ CheckScripts() {
   done
 }
 
-if [ "${1:-}" = --check ]; then
-  CheckScripts "$2"
+# Windows PowerShell 5.1 reads a script without a byte-order mark in the ANSI
+# code page, which garbles every non-ASCII character of a UTF-8 script. Such
+# a script gets the UTF-8 mark in the package; the author's file is never
+# touched. A script that has a mark (UTF-8 or UTF-16) already, or that is not
+# UTF-8 at all (ANSI on purpose), is packaged as it is.
+MarkUtf8Script() {
+  local file=$1
+  case "$(head -c 3 "$file" | od -An -tx1 | tr -d ' \n')" in
+  efbbbf* | fffe* | feff*) return 0 ;;
+  esac
+  if LC_ALL=C grep -qP '[^\x00-\x7F]' "$file" && iconv -f UTF-8 -t UTF-8 "$file" >/dev/null 2>&1; then
+    { printf '\357\273\277' && cat "$file"; } >"$file.marked"
+    mv "$file.marked" "$file"
+    echo "$(basename "$file") is UTF-8 without a byte-order mark: the packaged copy gets one, so that Windows PowerShell 5.1 reads it as UTF-8"
+  fi
+}
+
+check=false
+while [ $# -gt 0 ]; do
+  case "$1" in
+  --check) check=true ;;
+  --*)
+    [ $# -ge 2 ] && TakeSigningOption "$1" "$2" || Fail "unknown option or missing value: $1"
+    shift
+    ;;
+  *) break ;;
+  esac
+  shift
+done
+
+if $check; then
+  CheckScripts "$1"
+  if SigningAsked; then
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    CheckSigning "$work"
+  fi
   exit 0
 fi
 build=$1
-out=$2
+out=${2%/}
 scripts=${3:-$here}
 CheckScripts "$scripts"
 
 version=$(cat "$build/version.txt")
-# The commit's own date, so that nothing depends on when the build ran.
+# The commit's own date, so that nothing depends on when the build ran; the
+# signatures carry it as their signing time too.
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct 2>/dev/null || echo 315532800)}
 
-package="$out/Yorn-UI"
-rm -rf "$package" "$out/Yorn-UI-$version.zip" "$out/SHA256SUMS"
-mkdir -p "$package"
+mkdir -p "$(dirname "$out")"
+stage=$(mktemp -d "$out.staging.XXXXXX")
+trap 'rm -rf "$stage" "$stage.old"' EXIT
+package="$stage/Yorn-UI"
+mkdir "$package"
 cp "$build/runner/Install-Yorn-UI.exe" "$here/Install-Yorn-UI.cmd" "$package/"
 cp "$scripts/Install-Yorn-UI.ps1" "$scripts/Optimize-Yorn-UI.ps1" "$package/"
+MarkUtf8Script "$package/Install-Yorn-UI.ps1"
+MarkUtf8Script "$package/Optimize-Yorn-UI.ps1"
+
+# The command script cannot carry a signature; the other three are signed
+# before they are zipped and summed, so that both hold the signed bytes.
+if SigningAsked; then
+  mkdir -m 700 "$stage/signing"
+  CheckSigning "$stage/signing"
+  for file in Install-Yorn-UI.exe Install-Yorn-UI.ps1 Optimize-Yorn-UI.ps1; do
+    SignFile "$package/$file" "$epoch"
+  done
+  rm -rf "$stage/signing"
+fi
+
 files=(Install-Yorn-UI.cmd Install-Yorn-UI.exe Install-Yorn-UI.ps1 Optimize-Yorn-UI.ps1)
 for file in "${files[@]}"; do
   chmod 644 "$package/$file"
@@ -45,5 +104,10 @@ done
 
 # -X leaves out owner and extended times, -D directory entries; zip stores
 # local time, so the zone is fixed too.
-(cd "$out" && TZ=UTC zip -q -X -D "Yorn-UI-$version.zip" "${files[@]/#/Yorn-UI/}")
-(cd "$out" && sha256sum "Yorn-UI-$version.zip" "${files[@]/#/Yorn-UI/}" >SHA256SUMS)
+(cd "$stage" && TZ=UTC zip -q -X -D "Yorn-UI-$version.zip" "${files[@]/#/Yorn-UI/}")
+(cd "$stage" && sha256sum "Yorn-UI-$version.zip" "${files[@]/#/Yorn-UI/}" >SHA256SUMS)
+chmod 755 "$stage"
+
+# Only now does the new package take the old one's place.
+[ ! -e "$out" ] || mv "$out" "$stage.old"
+mv "$stage" "$out"

@@ -1,40 +1,98 @@
 #!/usr/bin/env bash
 # Builds the Windows package into dist/ and shows one launch under Wine;
 # installs whatever the machine lacks first.
-#   ./build.sh [--scripts DIR]
+#   ./build.sh [--scripts DIR] [--version X.Y.Z] [--icon FILE.ico]
+#              [--sign-cert CHAIN.pem --sign-key KEY | --sign-pkcs12 FILE.p12]
+#              [--sign-password-file FILE] [--pkcs11-module LIB.so]
+#              [--timestamp URL]
 # --scripts packages another author's Install-Yorn-UI.ps1 and
-# Optimize-Yorn-UI.ps1 from DIR instead of the project's default pair.
+# Optimize-Yorn-UI.ps1 from DIR instead of the project's default pair;
+# --version and --icon make the release the author's own; the signing
+# options sign the launcher and both scripts with Authenticode (KEY is a PEM
+# file or a pkcs11: URI; passwords and PINs only ever come from a file).
+# The README's section for package authors has an example of each.
 set -euo pipefail
+
+Usage() {
+  sed -n '4,8s/^# //p' "$0" >&2
+  exit 2
+}
+Refuse() {
+  echo "error: $*" >&2
+  exit 2
+}
+# Paths are the caller's, taken before the script moves to its own folder.
+Absolute() { if [[ $1 == /* ]]; then echo "$1"; else echo "$PWD/$1"; fi; }
+
+# One to four numbers, as the version resource holds them: 16 bits each.
+CheckVersion() {
+  local number
+  [[ $1 =~ ^(0|[1-9][0-9]*)(\.(0|[1-9][0-9]*)){0,3}$ ]] ||
+    Refuse "--version $1: expected 1 to 4 dot-separated numbers, such as 2.1.0"
+  for number in ${1//./ }; do
+    [ ${#number} -le 5 ] && [ "$number" -le 65535 ] ||
+      Refuse "--version $1: $number is above 65535, the most a version number can hold"
+  done
+}
+
+# A well-formed .ico: reserved word 0, type 1, at least one image, and every
+# image that the directory lists lying inside the file.
+CheckIcon() {
+  local file=$1 size reserved type count i bytes offset
+  [ -f "$file" ] && [ -r "$file" ] || Refuse "cannot read the icon $file"
+  size=$(stat -c %s "$file")
+  read -r reserved type count < <(od -An -tu2 -N6 "$file") || true
+  [ "$size" -ge 6 ] && [ "$reserved" = 0 ] && [ "$type" = 1 ] && [ "$count" -ge 1 ] ||
+    Refuse "$file is not an icon: an .ico file starts with 0, 1 and its number of images"
+  [ $((6 + 16 * count)) -le "$size" ] ||
+    Refuse "$file is not a whole icon: its directory of $count images runs past the end of the file"
+  for ((i = 0; i < count; i++)); do
+    read -r bytes offset < <(od -An -tu4 -j $((6 + 16 * i + 8)) -N8 "$file")
+    [ "$bytes" -gt 0 ] && [ "$offset" -ge $((6 + 16 * count)) ] && [ $((offset + bytes)) -le "$size" ] ||
+      Refuse "$file is not a whole icon: image $((i + 1)) lies outside the file"
+  done
+}
+
+scripts=$PWD/package
+version= icon= signing=() signing_packages=()
+while [ $# -gt 0 ]; do
+  [ $# -ge 2 ] || Usage
+  case "$1" in
+  --scripts) scripts=$(Absolute "$2") ;;
+  --version) version=$2 ;;
+  --icon) icon=$(Absolute "$2") ;;
+  --sign-key) [[ $2 == pkcs11:* ]] && signing+=("$1" "$2") || signing+=("$1" "$(Absolute "$2")") ;;
+  --sign-cert | --sign-pkcs12 | --sign-password-file | --pkcs11-module) signing+=("$1" "$(Absolute "$2")") ;;
+  --timestamp) signing+=("$1" "$2") ;;
+  *) Usage ;;
+  esac
+  shift 2
+done
 cd "$(dirname "$0")"
 source scripts/common.sh
 
-scripts=package
-while [ $# -gt 0 ]; do
-  case "$1" in
-  --scripts)
-    [ $# -ge 2 ] || { echo "error: --scripts needs a folder" >&2; exit 2; }
-    scripts=$2
-    shift 2
-    ;;
-  *)
-    echo "usage: $0 [--scripts DIR]" >&2
-    exit 2
-    ;;
-  esac
-done
-# Refuse a folder without both scripts before spending time on a build.
+# Everything that can be refused is refused before anything is built.
+[ -z "$version" ] || CheckVersion "$version"
+[ -z "$icon" ] || CheckIcon "$icon"
 package/make-package.sh --check "$scripts"
-scripts=$(cd "$scripts" && pwd)
 
 Step "Checking packages"
-EnsurePackages "${BuildPackages[@]}"
+if [ ${#signing[@]} -gt 0 ]; then
+  signing_packages=(osslsigncode openssl)
+  [[ " ${signing[*]} " != *" pkcs11:"* ]] || signing_packages+=(libengine-pkcs11-openssl)
+fi
+EnsurePackages "${BuildPackages[@]}" "${signing_packages[@]}"
+if [ ${#signing[@]} -gt 0 ]; then
+  Step "Checking the signing key and certificate"
+  package/make-package.sh --check "${signing[@]}" "$scripts"
+fi
 
 Step "Windows build (MinGW-w64)"
-cmake --preset mingw
-cmake --build --preset mingw
+cmake --preset mingw -DRELEASE_VERSION="$version" -DRELEASE_ICON="$icon"
+cmake --build --preset mingw --target launcher stand_in_powershell
 
 Step "Package (scripts from $scripts)"
-package/make-package.sh build/mingw dist "$scripts"
+package/make-package.sh "${signing[@]}" build/mingw dist "$scripts"
 ls -l dist dist/Yorn-UI
 cat dist/SHA256SUMS
 

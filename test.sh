@@ -5,7 +5,8 @@ cd "$(dirname "$0")"
 source scripts/common.sh
 
 Step "Checking packages"
-EnsurePackages "${BuildPackages[@]}" clang-format clang-tidy cppcheck
+EnsurePackages "${BuildPackages[@]}" clang-format clang-tidy cppcheck \
+  osslsigncode openssl softhsm2 libengine-pkcs11-openssl python3
 
 Step "Host build and unit tests"
 cmake --preset host
@@ -27,6 +28,9 @@ ctest --preset mingw
 
 Step "Package: reproducible, checksummed, other authors' scripts"
 tests/package-test.sh
+
+Step "Releases: version, icon, each way of signing, and what is refused"
+tests/release-test.sh
 
 Step "Fuzzing the launch planning (about a minute)"
 fuzz/run.sh 60

@@ -14,7 +14,8 @@
 set -euo pipefail
 
 Usage() {
-  sed -n '4,8s/^# //p' "$0" >&2
+  echo "usage:" >&2
+  sed -n '4,7s/^#//p' "$0" >&2
   exit 2
 }
 Refuse() {

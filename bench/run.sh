@@ -141,6 +141,7 @@ awk -F'\t' -v half=$((rounds / 2)) '{
       printf "Install-Yorn-UI.exe: %d bytes; the peer, t64.exe: %d bytes\n", ours, peer
       printf "Planning per unit of tail: %.2f instructions\n", (planned32000 - planned0) / 32000
       o = Overhead("all", "launcher"); q = Ratio("all", "peer"); s = Ratio("all", "script")
+      if (o <= 0) printf "warning: the launcher came out at %.2f empty starts, no dearer than a direct start: a disturbed run\n", o
       if (o > 1.5) printf "warning: the launcher costs %.2f empty starts; expected at most 1.5\n", o
       if (q == "n/a" || q < 3) printf "warning: the peer costs %s times the launcher; expected at least 3\n", Format(q)
       if (s == "n/a" || s < 2) printf "warning: the command script costs %s times the launcher; expected at least 2\n", Format(s)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -83,11 +84,106 @@ std::string ReadWhole(const std::wstring &path) {
   return bytes;
 }
 
+namespace {
+
+// Every case gets a folder of its own for its streams and the stand-in's
+// record, so that nothing a case leaves behind (a file still held by a
+// process on its way out, say) can reach the next one.
+std::wstring CaseFolder() {
+  static unsigned cases = 0;
+  CreateDirectoryW(ScratchRoot, nullptr);
+  const std::wstring casesRoot = std::wstring(ScratchRoot) + L"\\cases";
+  CreateDirectoryW(casesRoot.c_str(), nullptr);
+  const std::wstring folder = casesRoot + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++cases) + L"\\";
+  EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << "cannot make the case folder";
+  return folder;
+}
+
+// Empties and removes a case folder; returns the names of the files in it
+// that neither the harness nor the stand-in made.
+std::vector<std::wstring> RemoveCaseFolder(const std::wstring &folder) {
+  std::vector<std::wstring> strays;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") {
+        continue;
+      }
+      if (name != L"in.txt" && name != L"out.txt" && name != L"err.txt" &&
+          name.rfind(L"record.bin", 0) != 0) {
+        strays.push_back(name);
+      }
+      DeleteFileW((folder + name).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+  return strays;
+}
+
+// The harness's own starts, and those that Wine refused. Wine reports a new
+// process that died before it was set up as ERROR_INTERNAL_ERROR; nothing
+// the started program does can give that error, so only then is the start
+// tried again.
+struct StartCount {
+  unsigned Starts = 0;
+  unsigned Refused = 0;
+};
+StartCount Counted;
+
+BOOL StartCounted(const std::wstring &program, const std::wstring &commandLine,
+                  const std::wstring &directory, STARTUPINFOW &startup,
+                  PROCESS_INFORMATION &process) {
+  constexpr int Attempts = 3;
+  BOOL started = FALSE;
+  for (int attempt = 0; attempt < Attempts && !started; ++attempt) {
+    ++Counted.Starts;
+    std::wstring writable = commandLine;
+    started = CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                             directory.c_str(), &startup, &process);
+    if (!started && GetLastError() != ERROR_INTERNAL_ERROR) {
+      break;
+    }
+    if (!started) {
+      ++Counted.Refused;
+      printf("Wine refused to start %s (start %u of this program)\n", Narrow(commandLine).c_str(),
+             Counted.Starts);
+      SetLastError(ERROR_INTERNAL_ERROR);
+    }
+  }
+  return started;
+}
+
+// Prints the counts when the test program ends, and adds them to the
+// prefix's log, which "wine-prefix.sh starts" sums up for the whole run.
+class StartReport : public testing::Environment {
+public:
+  void TearDown() override {
+    if (Counted.Starts == 0) {
+      return;
+    }
+    printf("Wine refused %u of %u starts; retried\n", Counted.Refused, Counted.Starts);
+    const std::string line =
+        std::to_string(Counted.Starts) + " " + std::to_string(Counted.Refused) + "\n";
+    HANDLE log = CreateFileW((FileNamedBy("WINEPREFIX") + L"\\starts.log").c_str(),
+                             FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(log);
+  }
+};
+testing::Environment *const Report = testing::AddGlobalTestEnvironment(new StartReport);
+
+} // namespace
+
 Outcome LaunchAndRecord(const std::wstring &program, const std::wstring &commandLine,
                         DWORD childExitCode, Input standardInput, const std::wstring &childSays) {
-  const std::wstring scratch = std::wstring(ScratchRoot) + L"\\";
+  const std::wstring scratch = CaseFolder();
   const std::wstring record = scratch + L"record.bin";
-  DeleteFileW(record.c_str());
   SetEnvironmentVariableW(L"STAND_IN_RECORD", record.c_str());
   SetEnvironmentVariableW(L"STAND_IN_EXIT_CODE", std::to_wstring(childExitCode).c_str());
   SetEnvironmentVariableW(L"STAND_IN_SAY", childSays.empty() ? nullptr : childSays.c_str());
@@ -128,9 +224,7 @@ Outcome LaunchAndRecord(const std::wstring &program, const std::wstring &command
 
   Outcome outcome;
   PROCESS_INFORMATION process{};
-  std::wstring writableLine = commandLine;
-  const BOOL started = CreateProcessW(program.c_str(), writableLine.data(), nullptr, nullptr, TRUE,
-                                      0, nullptr, scratch.c_str(), &startup, &process);
+  const BOOL started = StartCounted(program, commandLine, scratch, startup, process);
   EXPECT_TRUE(started) << "the program did not start, error " << GetLastError();
   if (started) {
     if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) {
@@ -157,8 +251,14 @@ Outcome LaunchAndRecord(const std::wstring &program, const std::wstring &command
   outcome.Output = ReadWhole(scratch + L"out.txt");
   outcome.ErrorOutput = ReadWhole(scratch + L"err.txt");
 
+  // The stand-in writes its record under another name and renames it once
+  // it is whole, so a record is either all there or not there at all.
   const std::string units = ReadWhole(record);
-  outcome.ChildRan = !units.empty();
+  if (GetFileAttributesW(record.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    outcome.ChildRan = testing::AssertionSuccess() << "the child ran";
+  } else if (GetFileAttributesW((record + L".partial").c_str()) != INVALID_FILE_ATTRIBUTES) {
+    outcome.ChildRan = testing::AssertionFailure() << "the child ran but left no record";
+  }
   std::wstring text(units.size() / sizeof(wchar_t), L'\0');
   memcpy(text.data(), units.data(), text.size() * sizeof(wchar_t));
   std::vector<std::wstring> fields;
@@ -171,6 +271,7 @@ Outcome LaunchAndRecord(const std::wstring &program, const std::wstring &command
     outcome.ChildDirectory = fields[1];
     outcome.ChildArguments.assign(fields.begin() + 2, fields.end());
   }
+  outcome.StrayFiles = RemoveCaseFolder(scratch);
   return outcome;
 }
 

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -44,17 +46,23 @@ struct Outcome {
   std::string Output;
   std::string ErrorOutput;
   LONGLONG InputRead = -1; // bytes taken from a file on standard input
-  bool ChildRan = false;
+  // True once the stand-in's whole record is there; when false, its message
+  // tells a child that never ran from one that ran but left no record.
+  testing::AssertionResult ChildRan = testing::AssertionFailure() << "the child never ran";
   std::wstring ChildCommandLine;
   std::wstring ChildDirectory;
   bool ChildInherited = false; // the child set an event through a handle it inherited
   std::vector<std::wstring> ChildArguments;
+  // Files that appeared in the case's folder, the started program's current
+  // directory, besides the streams and the record.
+  std::vector<std::wstring> StrayFiles;
 };
 
-// Starts `program` with exactly `commandLine`, standard output and error
-// bound to files and standard input as `standardInput` says; the stand-in
-// PowerShell is told to exit with `childExitCode` and to write `childSays`
-// to its standard output.
+// Starts `program` with exactly `commandLine`, in a folder of its own for the
+// case, standard output and error bound to files there and standard input as
+// `standardInput` says; the stand-in PowerShell is told to exit with
+// `childExitCode` and to write `childSays` to its standard output. A start
+// that Wine itself refuses is tried again, a few times at most, and counted.
 Outcome LaunchAndRecord(const std::wstring &program, const std::wstring &commandLine,
                         DWORD childExitCode = 0, Input standardInput = Input::Enter,
                         const std::wstring &childSays = L"");

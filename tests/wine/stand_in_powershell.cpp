@@ -2,7 +2,10 @@
 // it was given and exits with the code it is told:
 //   STAND_IN_RECORD     file to write, UTF-16 units separated by NUL: the raw
 //                       command line, the current directory, then each
-//                       argument as CommandLineToArgvW splits the line;
+//                       argument as CommandLineToArgvW splits the line; it
+//                       is written as STAND_IN_RECORD.partial first and
+//                       renamed once whole, so that a reader never takes a
+//                       record cut short for the whole;
 //   STAND_IN_EVENT      handle value of an event to set: it is set only when
 //                       the handle was inherited all the way down;
 //   STAND_IN_EXIT_CODE  exit code, decimal or 0x-prefixed hex (default 0);
@@ -41,12 +44,16 @@ int wmain() {
 
   const std::wstring path = Variable(L"STAND_IN_RECORD");
   if (!path.empty()) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const std::wstring partial = path + L".partial";
+    HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
-    WriteFile(file, record.data(), static_cast<DWORD>(record.size() * sizeof(wchar_t)), &written,
-              nullptr);
+    const DWORD size = static_cast<DWORD>(record.size() * sizeof(wchar_t));
+    const bool whole = WriteFile(file, record.data(), size, &written, nullptr) && written == size;
     CloseHandle(file);
+    if (whole) {
+      MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
   }
 
   const auto event = std::wcstoull(Variable(L"STAND_IN_EVENT").c_str(), nullptr, 0);

@@ -10,8 +10,10 @@
 # PowerShell scripts (from SCRIPTS_DIR, by default the project's own pair),
 # the launcher and the scripts signed when asked; beside it go
 # Yorn-UI-<version>.zip and SHA256SUMS. Everything is made in a staging
-# folder that replaces OUT_DIR only once all of it has succeeded. Every file
-# gets the same date and mode, so that one commit always gives the same bytes.
+# folder that replaces OUT_DIR only once all of it has succeeded; the old
+# OUT_DIR stays until the new one is in place, and comes back if that fails.
+# Every file gets the same date and mode, so that one commit always gives the
+# same bytes.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/signing.sh"
@@ -77,7 +79,18 @@ epoch=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct 2>/dev/null || e
 
 mkdir -p "$(dirname "$out")"
 stage=$(mktemp -d "$out.staging.XXXXXX")
-trap 'rm -rf "$stage" "$stage.old"' EXIT
+old="$stage.old"
+# Whatever ends the run, the old package is back in its place unless the new
+# one took it; the staging folder goes.
+Cleanup() {
+  if [ -e "$old" ] && [ ! -e "$out" ]; then
+    mv "$old" "$out" ||
+      echo "error: the old package could not be put back; it is in $old" >&2
+  fi
+  rm -rf "$stage"
+}
+trap Cleanup EXIT
+trap 'exit 1' INT TERM HUP
 package="$stage/Yorn-UI"
 mkdir "$package"
 cp "$build/runner/Install-Yorn-UI.exe" "$here/Install-Yorn-UI.cmd" "$package/"
@@ -108,6 +121,17 @@ done
 (cd "$stage" && sha256sum "Yorn-UI-$version.zip" "${files[@]/#/Yorn-UI/}" >SHA256SUMS)
 chmod 755 "$stage"
 
-# Only now does the new package take the old one's place.
-[ ! -e "$out" ] || mv "$out" "$stage.old"
-mv "$stage" "$out"
+# Only now does the new package take the old one's place: the old one moves
+# aside, the new one in, and the old one goes only once the new one is there.
+if [ -e "$out" ]; then
+  mv "$out" "$old" || Fail "cannot move the old package $out aside; it stays as it was and the new one is not installed"
+fi
+if ! mv "$stage" "$out"; then
+  [ -e "$old" ] || Fail "cannot put the new package in place of $out"
+  if ! mv "$old" "$out"; then
+    kept=$old old=''
+    Fail "cannot put the new package in place of $out, nor the old one back; the old package is in $kept"
+  fi
+  Fail "cannot put the new package in place of $out; the old package is back"
+fi
+rm -rf "$old"

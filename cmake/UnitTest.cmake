@@ -11,6 +11,7 @@ if(CMAKE_CROSSCOMPILING)
   # "wine" fixture creates and keeps served, with the environment that every
   # Wine run of the project gets (scripts/wine.env).
   file(STRINGS ${PROJECT_SOURCE_DIR}/scripts/wine.env WINE_ENVIRONMENT REGEX "^[A-Z]+=")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/scripts/wine.env)
   set(WINE_TEST_ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" ${WINE_ENVIRONMENT})
 else()
   find_package(GTest REQUIRED)

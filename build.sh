@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Windows package into dist/ and shows one launch under Wine;
-# installs whatever the machine lacks first.
-#   ./build.sh [--scripts DIR] [--version X.Y.Z] [--icon FILE.ico]
-#              [--sign-cert CHAIN.pem --sign-key KEY | --sign-pkcs12 FILE.p12]
-#              [--sign-password-file FILE] [--pkcs11-module LIB.so]
-#              [--timestamp URL]
+# installs whatever the machine lacks first. The options are in Usage below.
 # --scripts packages another author's Install-Yorn-UI.ps1 and
 # Optimize-Yorn-UI.ps1 from DIR instead of the project's default pair;
 # --version and --icon make the release the author's own; the signing
@@ -12,18 +8,15 @@
 # file or a pkcs11: URI; passwords and PINs only ever come from a file).
 # The README's section for package authors has an example of each.
 set -euo pipefail
+source "$(dirname "$0")/scripts/common.sh"
+source "$(dirname "$0")/package/signing.sh"
 
 Usage() {
-  echo "usage:" >&2
-  sed -n '4,7s/^#//p' "$0" >&2
-  exit 2
+  Refuse "usage: ./build.sh [--scripts DIR] [--version X.Y.Z] [--icon FILE.ico]
+             [--sign-cert CHAIN.pem --sign-key KEY | --sign-pkcs12 FILE.p12]
+             [--sign-password-file FILE] [--pkcs11-module LIB.so]
+             [--timestamp URL]"
 }
-Refuse() {
-  echo "error: $*" >&2
-  exit 2
-}
-# Paths are the caller's, taken before the script moves to its own folder.
-Absolute() { if [[ $1 == /* ]]; then echo "$1"; else echo "$PWD/$1"; fi; }
 
 # One to four numbers, as the version resource holds them: 16 bits each.
 CheckVersion() {
@@ -55,45 +48,42 @@ CheckIcon() {
 }
 
 scripts=$PWD/package
-version= icon= signing=() signing_packages=()
+version='' icon='' signing_packages=()
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || Usage
   case "$1" in
-  --scripts) scripts=$(Absolute "$2") ;;
+  --scripts) scripts=$(AbsolutePath "$2") ;;
   --version) version=$2 ;;
-  --icon) icon=$(Absolute "$2") ;;
-  --sign-key) [[ $2 == pkcs11:* ]] && signing+=("$1" "$2") || signing+=("$1" "$(Absolute "$2")") ;;
-  --sign-cert | --sign-pkcs12 | --sign-password-file | --pkcs11-module) signing+=("$1" "$(Absolute "$2")") ;;
-  --timestamp) signing+=("$1" "$2") ;;
-  *) Usage ;;
+  --icon) icon=$(AbsolutePath "$2") ;;
+  *) TakeSigningOption "$1" "$2" || Usage ;;
   esac
   shift 2
 done
 cd "$(dirname "$0")"
-source scripts/common.sh
 
 # Everything that can be refused is refused before anything is built.
 [ -z "$version" ] || CheckVersion "$version"
 [ -z "$icon" ] || CheckIcon "$icon"
-package/make-package.sh --check "$scripts"
 
 Step "Checking packages"
-if [ ${#signing[@]} -gt 0 ]; then
+if SigningAsked; then
   signing_packages=(osslsigncode openssl)
-  [[ " ${signing[*]} " != *" pkcs11:"* ]] || signing_packages+=(libengine-pkcs11-openssl)
+  ! TokenKey || signing_packages+=(libengine-pkcs11-openssl)
 fi
 EnsurePackages "${BuildPackages[@]}" "${signing_packages[@]}"
-if [ ${#signing[@]} -gt 0 ]; then
-  Step "Checking the signing key and certificate"
-  package/make-package.sh --check "${signing[@]}" "$scripts"
+if SigningAsked; then
+  Step "Checking the scripts, the signing key and the certificate"
+else
+  Step "Checking the scripts"
 fi
+package/make-package.sh --check "${SigningOptions[@]}" "$scripts"
 
 Step "Windows build (MinGW-w64)"
 cmake --preset mingw -DRELEASE_VERSION="$version" -DRELEASE_ICON="$icon"
 cmake --build --preset mingw --target launcher stand_in_powershell
 
 Step "Package (scripts from $scripts)"
-package/make-package.sh "${signing[@]}" build/mingw dist "$scripts"
+package/make-package.sh "${SigningOptions[@]}" --checked build/mingw dist "$scripts"
 ls -l dist dist/Yorn-UI
 cat dist/SHA256SUMS
 

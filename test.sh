@@ -5,7 +5,7 @@ cd "$(dirname "$0")"
 source scripts/common.sh
 
 Step "Checking packages"
-EnsurePackages "${BuildPackages[@]}" clang-format clang-tidy cppcheck \
+EnsurePackages "${BuildPackages[@]}" clang-format clang-tidy cppcheck shellcheck \
   osslsigncode openssl softhsm2 libengine-pkcs11-openssl python3
 
 Step "Host build and unit tests"

@@ -15,7 +15,6 @@ cd "$(dirname "$0")/.."
 source scripts/common.sh
 rounds=${BENCH_ROUNDS:-200}
 warmup=${BENCH_WARMUP:-5}
-wine=/usr/lib/wine/wine64
 peer_launcher=/usr/lib/python3/dist-packages/distlib/t64.exe
 
 Step "Checking packages"
@@ -30,7 +29,7 @@ launcher=build/mingw/runner/Install-Yorn-UI.exe
 mkdir -p build/bench
 
 Step "Wine prefix and package folder"
-export WINEPREFIX="$PWD/build/bench-wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+UseWine "$PWD/build/bench-wineprefix"
 scratch=$(mktemp -d)
 trap 'tests/wine/wine-prefix.sh down; rm -rf "$scratch"' EXIT
 tests/wine/wine-prefix.sh up build/mingw/tests/wine/powershell.exe
@@ -56,12 +55,12 @@ printf '%s\t%s\t%s\n' \
 Step "Machine"
 grep -m1 '^model name' /proc/cpuinfo | sed 's/^model name[[:space:]]*: /CPU:   /'
 echo "Cores: $(nproc)"
-echo "Wine:  $($wine --version)"
+echo "Wine:  $("$Wine" --version)"
 
 Step "Timing: $warmup warm-up rounds, then $rounds rounds of all five commands"
 times=build/bench/times.tsv
 started=$SECONDS
-"$wine" build/mingw/bench/bench_timer.exe "$folder\\commands.txt" "$rounds" "$warmup" \
+"$Wine" build/mingw/bench/bench_timer.exe "$folder\\commands.txt" "$rounds" "$warmup" \
   "$folder\\times.tsv" "$folder\\records" </dev/null >"$scratch/exit-codes.txt" 2>"$scratch/timer.log" ||
   { cat "$scratch/timer.log" >&2; exit 1; }
 cp "$scratch/times.tsv" "$times"
@@ -80,16 +79,16 @@ Broken() {
   echo "error: $*" >&2
   checks_failed=1
 }
-[ "$code_empty" = 0 ] || Broken "the empty program exited with $code_empty"
+# The rows above named their variables after each command.
+Recorded() { local variable="$1_$2" && echo "${!variable}"; }
+[ "$(Recorded code empty)" = 0 ] || Broken "the empty program exited with $(Recorded code empty)"
 for name in direct launcher script peer; do
-  code="code_$name"
-  [ "${!code}" = 7 ] || Broken "$name did not pass the exit code on"
+  [ "$(Recorded code "$name")" = 7 ] || Broken "$name did not pass the exit code on"
 done
 for name in launcher script; do
-  line="line_$name"
-  [ "${!line}" = "$direct" ] || Broken "$name gave PowerShell another line than the launcher's"
+  [ "$(Recorded line "$name")" = "$direct" ] || Broken "$name gave PowerShell another line than the launcher's"
 done
-[ "$line_peer" = "\"$powershell\"  \"$folder\\peer.exe\" --optimize 144" ] ||
+[ "$(Recorded line peer)" = "\"$powershell\"  \"$folder\\peer.exe\" --optimize 144" ] ||
   Broken "the peer did not pass the arguments on"
 [ $checks_failed -eq 0 ] || exit 1
 

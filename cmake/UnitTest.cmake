@@ -8,9 +8,11 @@ if(CMAKE_CROSSCOMPILING)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
   add_link_options(-static)
   # Every Windows-side test runs in the project's own Wine prefix, which the
-  # "wine" fixture creates and keeps served.
-  set(WINE_TEST_ENVIRONMENT
-    "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" "WINEDEBUG=-all" "WINEDLLOVERRIDES=mscoree,mshtml=")
+  # "wine" fixture creates and keeps served, with the environment that every
+  # Wine run of the project gets (scripts/wine.env).
+  file(STRINGS ${PROJECT_SOURCE_DIR}/scripts/wine.env WINE_ENVIRONMENT REGEX "^[A-Z]+=")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/scripts/wine.env)
+  set(WINE_TEST_ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" ${WINE_ENVIRONMENT})
 else()
   find_package(GTest REQUIRED)
 endif()

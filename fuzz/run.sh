@@ -7,12 +7,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
+usage="usage: fuzz/run.sh [SECONDS | --runs N]"
 limit=(-max_total_time=60)
-case "${1:-}" in
-'') ;;
---runs) [[ "${2:-}" =~ ^[0-9]+$ ]] && limit=(-runs="$2") || { echo "usage: $0 [SECONDS | --runs N]" >&2; exit 2; } ;;
-*) [[ "$1" =~ ^[0-9]+$ ]] && limit=(-max_total_time="$1") || { echo "usage: $0 [SECONDS | --runs N]" >&2; exit 2; } ;;
-esac
+if [ "${1:-}" = --runs ]; then
+  [[ ${2:-} =~ ^[0-9]+$ ]] || Refuse "$usage"
+  limit=(-runs="$2")
+elif [ $# -gt 0 ]; then
+  [[ $1 =~ ^[0-9]+$ ]] || Refuse "$usage"
+  limit=(-max_total_time="$1")
+fi
 
 out=build/fuzz
 Step "Checking packages"
@@ -28,7 +31,7 @@ Step "Writing seeds"
 rm -rf "$out/seeds" "$out/corpus" "$out/findings"
 mkdir -p "$out/seeds" "$out/corpus" "$out/findings"
 "$out/write_seeds" "$out/seeds"
-echo "$(ls "$out/seeds" | wc -l) seeds in $out/seeds"
+echo "$(find "$out/seeds" -type f | wc -l) seeds in $out/seeds"
 
 Step "Fuzzing (${limit[*]}); full log in $out/fuzz.log"
 status=0

@@ -1,28 +1,43 @@
 #!/usr/bin/env bash
 # Assembles the package from a Windows build:
-#   make-package.sh [SIGNING...] BUILD_DIR OUT_DIR [SCRIPTS_DIR]
+#   make-package.sh [SIGNING...] [--checked] BUILD_DIR OUT_DIR [SCRIPTS_DIR]
 #   make-package.sh --check [SIGNING...] SCRIPTS_DIR
 #                   only checks the scripts and the signing options
 # SIGNING: --sign-cert CHAIN.pem --sign-key KEY | --sign-pkcs12 FILE.p12,
 # with --sign-password-file FILE, --pkcs11-module LIB.so (for a pkcs11: KEY)
-# and --timestamp URL, as build.sh takes them.
+# and --timestamp URL, as build.sh takes them; --checked says that a --check
+# run has checked them already, so that each build checks them once.
 # OUT_DIR/Yorn-UI/ gets the launcher, the command script and the two
 # PowerShell scripts (from SCRIPTS_DIR, by default the project's own pair),
 # the launcher and the scripts signed when asked; beside it go
 # Yorn-UI-<version>.zip and SHA256SUMS. Everything is made in a staging
-# folder that replaces OUT_DIR only once all of it has succeeded. Every file
-# gets the same date and mode, so that one commit always gives the same bytes.
+# folder that replaces OUT_DIR only once all of it has succeeded; the old
+# OUT_DIR stays until the new one is in place, and comes back if that fails.
+# Every file gets the same date and mode, so that one commit always gives the
+# same bytes.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../scripts/common.sh"
 source "$here/signing.sh"
+usage="usage: package/make-package.sh [SIGNING...] [--checked] BUILD_DIR OUT_DIR [SCRIPTS_DIR] | --check [SIGNING...] SCRIPTS_DIR"
 
+# Both scripts must be there. A signature holds on Windows only when the
+# script reads there as it was hashed: osslsigncode hashes a script without
+# a UTF-16 byte-order mark as UTF-8, so a signed script must be UTF-8 (with
+# or without a mark) or UTF-16 with a mark.
 CheckScripts() {
   local script
   for script in Install-Yorn-UI.ps1 Optimize-Yorn-UI.ps1; do
-    if [ ! -f "$1/$script" ]; then
-      echo "error: $1 has no $script; a package needs both Install-Yorn-UI.ps1 and Optimize-Yorn-UI.ps1" >&2
-      exit 2
-    fi
+    [ -f "$1/$script" ] ||
+      Refuse "$1 has no $script; a package needs both Install-Yorn-UI.ps1 and Optimize-Yorn-UI.ps1"
+  done
+  SigningAsked || return 0
+  for script in Install-Yorn-UI.ps1 Optimize-Yorn-UI.ps1; do
+    case "$(head -c 2 "$1/$script" | od -An -tx1 | tr -d ' \n')" in
+    fffe | feff) continue ;;
+    esac
+    iconv -f UTF-8 -t UTF-8 "$1/$script" >/dev/null 2>&1 ||
+      Refuse "$script is not UTF-8 (saved in a legacy code page?); save it as UTF-8 so that its signature holds on Windows"
   done
 }
 
@@ -30,7 +45,7 @@ CheckScripts() {
 # code page, which garbles every non-ASCII character of a UTF-8 script. Such
 # a script gets the UTF-8 mark in the package; the author's file is never
 # touched. A script that has a mark (UTF-8 or UTF-16) already, or that is not
-# UTF-8 at all (ANSI on purpose), is packaged as it is.
+# UTF-8 at all (ANSI on purpose, in an unsigned build), is packaged as it is.
 MarkUtf8Script() {
   local file=$1
   case "$(head -c 3 "$file" | od -An -tx1 | tr -d ' \n')" in
@@ -43,12 +58,14 @@ MarkUtf8Script() {
   fi
 }
 
-check=false
+check=false checked=false
 while [ $# -gt 0 ]; do
   case "$1" in
   --check) check=true ;;
+  --checked) checked=true ;;
   --*)
-    [ $# -ge 2 ] && TakeSigningOption "$1" "$2" || Fail "unknown option or missing value: $1"
+    [ $# -ge 2 ] || Refuse "$usage"
+    TakeSigningOption "$1" "$2" || Refuse "unknown option $1; $usage"
     shift
     ;;
   *) break ;;
@@ -57,6 +74,7 @@ while [ $# -gt 0 ]; do
 done
 
 if $check; then
+  [ $# -eq 1 ] || Refuse "$usage"
   CheckScripts "$1"
   if SigningAsked; then
     work=$(mktemp -d)
@@ -65,6 +83,7 @@ if $check; then
   fi
   exit 0
 fi
+[ $# -eq 2 ] || [ $# -eq 3 ] || Refuse "$usage"
 build=$1
 out=${2%/}
 scripts=${3:-$here}
@@ -73,11 +92,22 @@ CheckScripts "$scripts"
 version=$(cat "$build/version.txt")
 # The commit's own date, so that nothing depends on when the build ran; the
 # signatures carry it as their signing time too.
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct 2>/dev/null || echo 315532800)}
+epoch=$(BuildEpoch)
 
 mkdir -p "$(dirname "$out")"
 stage=$(mktemp -d "$out.staging.XXXXXX")
-trap 'rm -rf "$stage" "$stage.old"' EXIT
+old="$stage.old"
+# Whatever ends the run, the old package is back in its place unless the new
+# one took it; the staging folder goes.
+Cleanup() {
+  if [ -e "$old" ] && [ ! -e "$out" ]; then
+    mv "$old" "$out" ||
+      echo "error: the old package could not be put back; it is in $old" >&2
+  fi
+  rm -rf "$stage"
+}
+trap Cleanup EXIT
+trap 'exit 1' INT TERM HUP
 package="$stage/Yorn-UI"
 mkdir "$package"
 cp "$build/runner/Install-Yorn-UI.exe" "$here/Install-Yorn-UI.cmd" "$package/"
@@ -89,7 +119,7 @@ MarkUtf8Script "$package/Optimize-Yorn-UI.ps1"
 # before they are zipped and summed, so that both hold the signed bytes.
 if SigningAsked; then
   mkdir -m 700 "$stage/signing"
-  CheckSigning "$stage/signing"
+  if $checked; then PrepareSigning "$stage/signing"; else CheckSigning "$stage/signing"; fi
   for file in Install-Yorn-UI.exe Install-Yorn-UI.ps1 Optimize-Yorn-UI.ps1; do
     SignFile "$package/$file" "$epoch"
   done
@@ -108,6 +138,17 @@ done
 (cd "$stage" && sha256sum "Yorn-UI-$version.zip" "${files[@]/#/Yorn-UI/}" >SHA256SUMS)
 chmod 755 "$stage"
 
-# Only now does the new package take the old one's place.
-[ ! -e "$out" ] || mv "$out" "$stage.old"
-mv "$stage" "$out"
+# Only now does the new package take the old one's place: the old one moves
+# aside, the new one in, and the old one goes only once the new one is there.
+if [ -e "$out" ]; then
+  mv "$out" "$old" || Fail "cannot move the old package $out aside; it stays as it was and the new one is not installed"
+fi
+if ! mv "$stage" "$out"; then
+  [ -e "$old" ] || Fail "cannot put the new package in place of $out"
+  if ! mv "$old" "$out"; then
+    kept=$old old=''
+    Fail "cannot put the new package in place of $out, nor the old one back; the old package is in $kept"
+  fi
+  Fail "cannot put the new package in place of $out; the old package is back"
+fi
+rm -rf "$old"

@@ -1,27 +1,40 @@
+# shellcheck shell=bash
 # Authenticode signing of the package's files with osslsigncode, sourced by
-# make-package.sh. The key is a PEM file, a PKCS#11 URI for a hardware token,
-# or part of a PKCS#12 bundle; the password or PIN only ever comes from a
-# file, so that it never shows in the process list. Every problem ends the
-# run with one line that names it.
+# make-package.sh and build.sh after scripts/common.sh. The key is a PEM
+# file, a PKCS#11 URI for a hardware token, or part of a PKCS#12 bundle; the
+# password or PIN only ever comes from a file, so that it never shows in the
+# process list. Every problem ends the run with one line that names it: a
+# problem with the options or the credentials is refused (exit 2), one in
+# signing itself is a failure (exit 1).
 
-SignCert= SignKey= SignPkcs12= SignPasswordFile= Pkcs11Module= TimestampUrl=
+SignCert='' SignKey='' SignPkcs12='' SignPasswordFile='' Pkcs11Module='' TimestampUrl=''
+# The options taken, as make-package.sh takes them, paths made absolute.
+SigningOptions=()
+# Scripts can be signed from osslsigncode 2.8 on; Debian 12 itself has 2.5.
+OsslsigncodeMinimum=2.8
 
-Fail() {
-  echo "error: $*" >&2
-  exit 1
-}
+# A path as the caller meant it, whichever folder the script moves to.
+AbsolutePath() { if [[ $1 == /* ]]; then echo "$1"; else echo "$PWD/$1"; fi; }
 
-# TakeSigningOption OPTION VALUE: records a signing option; fails on any other.
+# TakeSigningOption OPTION VALUE: records a signing option; returns 1 for
+# any other option.
 TakeSigningOption() {
+  local value=$2
   case "$1" in
-  --sign-cert) SignCert=$2 ;;
-  --sign-key) SignKey=$2 ;;
-  --sign-pkcs12) SignPkcs12=$2 ;;
-  --sign-password-file) SignPasswordFile=$2 ;;
-  --pkcs11-module) Pkcs11Module=$2 ;;
-  --timestamp) TimestampUrl=$2 ;;
+  --sign-cert | --sign-pkcs12 | --sign-password-file | --pkcs11-module) value=$(AbsolutePath "$2") ;;
+  --sign-key) [[ $2 == pkcs11:* ]] || value=$(AbsolutePath "$2") ;;
+  --timestamp) ;;
   *) return 1 ;;
   esac
+  case "$1" in
+  --sign-cert) SignCert=$value ;;
+  --sign-key) SignKey=$value ;;
+  --sign-pkcs12) SignPkcs12=$value ;;
+  --sign-password-file) SignPasswordFile=$value ;;
+  --pkcs11-module) Pkcs11Module=$value ;;
+  --timestamp) TimestampUrl=$value ;;
+  esac
+  SigningOptions+=("$1" "$value")
 }
 
 SigningAsked() { [ -n "$SignCert$SignKey$SignPkcs12$SignPasswordFile$Pkcs11Module$TimestampUrl" ]; }
@@ -34,74 +47,80 @@ PasswordSource() {
 }
 
 # CheckSigning WORK_DIR: checks the options, the files and the certificate
-# before anything is signed, and prepares WORK_DIR (private) for SignFile:
-# the certificates to verify against and osslsigncode's arguments.
+# before anything is signed, and prepares WORK_DIR (private) for SignFile.
 CheckSigning() {
-  SigningWork=$1
   if [ -n "$SignPkcs12" ]; then
-    [ -z "$SignCert$SignKey" ] || Fail "give either --sign-pkcs12 or --sign-cert with --sign-key, not both"
+    [ -z "$SignCert$SignKey" ] || Refuse "give either --sign-pkcs12 or --sign-cert with --sign-key, not both"
   elif [ -z "$SignCert" ] || [ -z "$SignKey" ]; then
-    Fail "signing needs --sign-cert CHAIN.pem with --sign-key KEY, or --sign-pkcs12 FILE.p12"
+    Refuse "signing needs --sign-cert CHAIN.pem with --sign-key KEY, or --sign-pkcs12 FILE.p12"
   fi
   if TokenKey; then
-    [ -n "$Pkcs11Module" ] || Fail "the token key $SignKey needs --pkcs11-module LIB.so"
+    [ -n "$Pkcs11Module" ] || Refuse "the token key $SignKey needs --pkcs11-module LIB.so"
   else
-    [ -z "$Pkcs11Module" ] || Fail "--pkcs11-module is only for a pkcs11: key"
+    [ -z "$Pkcs11Module" ] || Refuse "--pkcs11-module is only for a pkcs11: key"
   fi
   local file
   for file in "$SignCert" "$SignPkcs12" "$SignPasswordFile" "$Pkcs11Module" \
     "$(TokenKey || echo "$SignKey")"; do
     if [ -n "$file" ] && ! { [ -f "$file" ] && [ -r "$file" ]; }; then
-      Fail "cannot read $file"
+      Refuse "cannot read $file"
     fi
   done
-  # Scripts can be signed from osslsigncode 2.8 on; Debian 12 itself has 2.5.
   local version
   version=$(osslsigncode --version 2>/dev/null | sed -n '1s/^osslsigncode \([0-9.]*\).*/\1/p')
-  [ "$(printf '%s\n' 2.8 "$version" | sort -V | head -n 1)" = 2.8 ] ||
-    Fail "osslsigncode ${version:-is missing; it} cannot sign PowerShell scripts: 2.8 or later is needed"
+  [ "$(printf '%s\n' "$OsslsigncodeMinimum" "$version" | sort -V | head -n 1)" = "$OsslsigncodeMinimum" ] ||
+    Fail "osslsigncode ${version:-is missing; it} cannot sign PowerShell scripts: $OsslsigncodeMinimum or later is needed"
 
-  local chain="$SigningWork/chain.pem" leaf="$SigningWork/leaf.pem"
+  PrepareSigning "$1"
+  if [ -z "$SignPkcs12" ] && ! TokenKey; then
+    local public
+    if ! public=$(openssl pkey -in "$SignKey" -passin "$(PasswordSource)" -pubout 2>/dev/null); then
+      [ -n "$SignPasswordFile" ] || ! grep -q ENCRYPTED "$SignKey" ||
+        Refuse "the key $SignKey is encrypted: give its password with --sign-password-file FILE"
+      Refuse "cannot read the key $SignKey: wrong password, or not a private key"
+    fi
+    [ "$public" = "$(openssl x509 -in "$SigningLeaf" -noout -pubkey)" ] ||
+      Refuse "the key $SignKey does not match the certificate in $SignCert"
+  fi
+
+  local subject
+  subject=$(openssl x509 -in "$SigningLeaf" -noout -subject -nameopt oneline | sed 's/^subject= *//')
+  openssl x509 -in "$SigningLeaf" -noout -ext extendedKeyUsage 2>/dev/null | grep -q 'Code Signing' ||
+    Refuse "the certificate \"$subject\" is not for code signing (its extended key usage lacks Code Signing)"
+  openssl x509 -in "$SigningLeaf" -noout -checkend 0 >/dev/null ||
+    Refuse "the certificate \"$subject\" expired on $(openssl x509 -in "$SigningLeaf" -noout -enddate | cut -d= -f2)"
+  local start
+  start=$(openssl x509 -in "$SigningLeaf" -noout -startdate | cut -d= -f2)
+  [ "$(date -d "$start" +%s)" -le "$(date +%s)" ] ||
+    Refuse "the certificate \"$subject\" is not valid before $start"
+}
+
+# PrepareSigning WORK_DIR: what SignFile needs, in WORK_DIR (private): the
+# signing certificate, the certificates to verify against and osslsigncode's
+# arguments. CheckSigning does it too; alone, it is for options that one
+# run has checked already.
+PrepareSigning() {
+  SigningWork=$1
+  SigningLeaf="$SigningWork/leaf.pem"
+  local chain="$SigningWork/chain.pem"
   SigningArguments=(-h sha256)
   if [ -n "$SignPkcs12" ]; then
     local legacy
     for legacy in "" -legacy; do
-      openssl pkcs12 $legacy -in "$SignPkcs12" -passin "$(PasswordSource)" -nokeys -out "$chain" 2>/dev/null &&
-        openssl pkcs12 $legacy -in "$SignPkcs12" -passin "$(PasswordSource)" -nokeys -clcerts -out "$leaf" 2>/dev/null &&
+      openssl pkcs12 ${legacy:+"$legacy"} -in "$SignPkcs12" -passin "$(PasswordSource)" -nokeys -out "$chain" 2>/dev/null &&
+        openssl pkcs12 ${legacy:+"$legacy"} -in "$SignPkcs12" -passin "$(PasswordSource)" -nokeys -clcerts -out "$SigningLeaf" 2>/dev/null &&
         break
     done
-    [ -s "$leaf" ] || Fail "cannot open $SignPkcs12: wrong password (--sign-password-file), or not a PKCS#12 bundle"
+    [ -s "$SigningLeaf" ] || Refuse "cannot open $SignPkcs12: wrong password (--sign-password-file), or not a PKCS#12 bundle"
     SigningArguments+=(-pkcs12 "$SignPkcs12")
   else
-    openssl x509 -in "$SignCert" -out "$leaf" 2>/dev/null || Fail "$SignCert holds no PEM certificate"
+    openssl x509 -in "$SignCert" -out "$SigningLeaf" 2>/dev/null || Refuse "$SignCert holds no PEM certificate"
     cp "$SignCert" "$chain"
-    if TokenKey; then
-      SigningArguments+=(-pkcs11module "$Pkcs11Module")
-    else
-      local public
-      if ! public=$(openssl pkey -in "$SignKey" -passin "$(PasswordSource)" -pubout 2>/dev/null); then
-        [ -n "$SignPasswordFile" ] || ! grep -q ENCRYPTED "$SignKey" ||
-          Fail "the key $SignKey is encrypted: give its password with --sign-password-file FILE"
-        Fail "cannot read the key $SignKey: wrong password, or not a private key"
-      fi
-      [ "$public" = "$(openssl x509 -in "$leaf" -noout -pubkey)" ] ||
-        Fail "the key $SignKey does not match the certificate in $SignCert"
-    fi
+    TokenKey && SigningArguments+=(-pkcs11module "$Pkcs11Module")
     SigningArguments+=(-certs "$SignCert" -key "$SignKey")
   fi
   [ -z "$SignPasswordFile" ] || SigningArguments+=(-readpass "$SignPasswordFile")
   [ -z "$TimestampUrl" ] || SigningArguments+=(-ts "$TimestampUrl")
-
-  local subject
-  subject=$(openssl x509 -in "$leaf" -noout -subject -nameopt oneline | sed 's/^subject= *//')
-  openssl x509 -in "$leaf" -noout -ext extendedKeyUsage 2>/dev/null | grep -q 'Code Signing' ||
-    Fail "the certificate \"$subject\" is not for code signing (its extended key usage lacks Code Signing)"
-  openssl x509 -in "$leaf" -noout -checkend 0 >/dev/null ||
-    Fail "the certificate \"$subject\" expired on $(openssl x509 -in "$leaf" -noout -enddate | cut -d= -f2)"
-  local start
-  start=$(openssl x509 -in "$leaf" -noout -startdate | cut -d= -f2)
-  [ "$(date -d "$start" +%s)" -le "$(date +%s)" ] ||
-    Fail "the certificate \"$subject\" is not valid before $start"
 
   # The signatures are verified against the chain given, plus the system's
   # roots for a chain that stops below its root and for the timestamp.
@@ -121,13 +140,13 @@ SignFile() {
     -in "$file" -out "$file.signed" </dev/null >"$log" 2>&1 || status=$?
   if [ $status -ne 0 ]; then
     if grep -q 'key values mismatch' "$log"; then
-      Fail "the key $SignKey does not match the certificate in $SignCert"
+      Refuse "the key $SignKey does not match the certificate in $SignCert"
     elif grep -qE 'PIN incorrect|Wrong password|bad decrypt|mac verify failure' "$log"; then
-      Fail "wrong password or PIN in $SignPasswordFile for the key ${SignKey:-$SignPkcs12}"
+      Refuse "wrong password or PIN in $SignPasswordFile for the key ${SignKey:-$SignPkcs12}"
     elif grep -qE 'No PIN code was entered|problems getting password|unable to get passphrase' "$log"; then
-      Fail "the key ${SignKey:-$SignPkcs12} needs a password or PIN: give it with --sign-password-file FILE"
+      Refuse "the key ${SignKey:-$SignPkcs12} needs a password or PIN: give it with --sign-password-file FILE"
     elif grep -q 'Failed to read key or certificates' "$log"; then
-      Fail "cannot load the key ${SignKey:-$SignPkcs12}: $(grep -v '^[0-9A-F]*:error:' "$log" | head -n 1)"
+      Refuse "cannot load the key ${SignKey:-$SignPkcs12}: $(grep -v '^[0-9A-F]*:error:' "$log" | head -n 1)"
     elif [ -n "$TimestampUrl" ] && { [ $status -eq 124 ] || grep -q '^Connecting to' "$log"; }; then
       Fail "the timestamp server $TimestampUrl gave no timestamp for $name (unreachable, too slow or refusing)"
     fi

@@ -1,7 +1,48 @@
-# Shared by build.sh and test.sh: progress lines and the Debian packages that
-# a fresh machine lacks.
+# shellcheck shell=bash
+# Shared by every shell script of the project: progress lines, the one way
+# to refuse, the build's date, the Wine environment and the Debian packages
+# that a fresh machine lacks.
+
+ProjectRoot=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 Step() { printf '\n==> %s\n' "$*"; }
+
+# Refuse MESSAGE: bad input or usage (exit 2); Fail MESSAGE: a failure
+# (exit 1). Either way one line on standard error that names the problem.
+Refuse() {
+  echo "error: $*" >&2
+  exit 2
+}
+Fail() {
+  echo "error: $*" >&2
+  exit 1
+}
+
+# The build's one date, in seconds since 1970: SOURCE_DATE_EPOCH when it is
+# set (the reproducible-builds convention), else the commit's date; when
+# neither gives one, 1980-01-01, the earliest date a zip can hold, and a note
+# that says so.
+BuildEpoch() {
+  if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+    [[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] || Refuse "SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH is not a number of seconds"
+    echo "$SOURCE_DATE_EPOCH"
+  elif ! git -C "$ProjectRoot" log -1 --format=%ct 2>/dev/null; then
+    echo "note: neither SOURCE_DATE_EPOCH nor git gives a date; the build is dated 1980-01-01" >&2
+    echo 315532800
+  fi
+}
+
+# UseWine PREFIX: exports the environment of every Wine run of the project
+# (scripts/wine.env, which CMake reads too) with PREFIX as its Wine prefix.
+UseWine() {
+  local name value
+  export WINEPREFIX=$1
+  while IFS='=' read -r name value; do
+    [[ $name =~ ^[A-Z]+$ ]] && export "$name=$value"
+  done <"$ProjectRoot/scripts/wine.env"
+}
+# shellcheck disable=SC2034 # used by the scripts that source this file
+Wine=/usr/lib/wine/wine64
 
 # EnsurePackages pkg...: installs whichever of the packages are missing, with
 # one apt-get update first; does nothing when all are present.
@@ -24,4 +65,5 @@ EnsurePackages() {
 
 # What building and testing need: CMake and Ninja, the host compiler and
 # GoogleTest, the MinGW-w64 cross compiler (posix threads) and Wine.
+# shellcheck disable=SC2034 # used by the scripts that source this file
 BuildPackages=(cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64 zip unzip)

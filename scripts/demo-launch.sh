@@ -5,11 +5,13 @@
 #   demo-launch.sh LAUNCHER_EXE STAND_IN_EXE ARGUMENT...
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/common.sh
+[ $# -ge 2 ] || Refuse "usage: scripts/demo-launch.sh LAUNCHER_EXE STAND_IN_EXE ARGUMENT..."
 launcher=$(realpath "$1")
 stand_in=$(realpath "$2")
 shift 2
 
-export WINEPREFIX="$PWD/build/mingw/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+UseWine "$PWD/build/mingw/wineprefix"
 tests/wine/wine-prefix.sh up "$stand_in"
 trap 'tests/wine/wine-prefix.sh down' EXIT
 
@@ -17,7 +19,7 @@ record=$(mktemp -d)/record.bin
 export STAND_IN_RECORD="Z:${record//\//\\}" STAND_IN_EXIT_CODE=7
 echo "Running: Install-Yorn-UI.exe $*   (the stand-in exits with 7)"
 status=0
-/usr/lib/wine/wine64 "$launcher" "$@" </dev/null >/dev/null 2>&1 || status=$?
+"$Wine" "$launcher" "$@" </dev/null >/dev/null 2>&1 || status=$?
 echo "PowerShell would receive:"
 # The record holds NUL-separated UTF-16 fields; the first is the command line.
 printf '  %s\n' "$(iconv -f UTF-16LE -t UTF-8 "$record" | tr '\0' '\n' | head -n 1)"

@@ -8,7 +8,9 @@
 # Needs the mingw build's Windows-side test programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 315532800)}
+source scripts/common.sh
+SOURCE_DATE_EPOCH=$(BuildEpoch)
+export SOURCE_DATE_EPOCH
 wine_tests=$PWD/build/mingw/tests/wine
 work=$(mktemp -d)
 src=$work/src c=$work/credentials
@@ -18,11 +20,6 @@ trap 'echo "error: release-test.sh, line $LINENO failed" >&2' ERR
 mkdir -p "$src" "$c/tokens" "$work/scripts"
 git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$src"
 responder_script=$PWD/tests/timestamp-responder.py
-
-Fail() {
-  echo "error: $*" >&2
-  exit 1
-}
 
 echo "Credentials, icon and scripts"
 cd "$c"
@@ -60,7 +57,10 @@ cd - >/dev/null
 echo 01 >"$c/tsa.serial"
 python3 "$responder_script" "$c/tsa.cnf" >"$c/port" &
 responder=$!
-for _ in $(seq 50); do [ -s "$c/port" ] && break || sleep 0.2; done
+for _ in $(seq 50); do
+  [ ! -s "$c/port" ] || break
+  sleep 0.2
+done
 timestamp="http://127.0.0.1:$(cat "$c/port")/"
 
 # A 16x16 icon of one colour, 32 bits per pixel, and a copy cut short.
@@ -71,10 +71,18 @@ timestamp="http://127.0.0.1:$(cat "$c/port")/"
   head -c 64 /dev/zero
 } >"$c/icon.ico"
 head -c 600 "$c/icon.ico" >"$c/cut.ico"
-# An author's pair: UTF-8 without a byte-order mark, and ANSI (Latin-1).
+# An author's pair to sign: UTF-8 without a byte-order mark, and UTF-16
+# with one. A pair for unsigned builds only: the same UTF-8 script, and ANSI
+# (Latin-1), which a signature would not cover faithfully.
 printf 'Write-Output "Caf\303\251 \342\224\200\342\224\200"\r\nexit 0\r\n' >"$work/scripts/Install-Yorn-UI.ps1"
-printf 'param([int] $FPS)\r\nWrite-Output "Caf\351 $FPS"\r\n' >"$work/scripts/Optimize-Yorn-UI.ps1"
+# shellcheck disable=SC2016 # $FPS is PowerShell's
+printf 'param([int] $FPS)\r\nWrite-Output "Caf\303\251 $FPS"\r\n' | iconv -f UTF-8 -t UTF-16LE |
+  { printf '\377\376' && cat; } >"$work/scripts/Optimize-Yorn-UI.ps1"
 cp -r "$work/scripts" "$work/scripts-as-given"
+mkdir "$work/ansi-scripts"
+cp "$work/scripts/Install-Yorn-UI.ps1" "$work/ansi-scripts/"
+# shellcheck disable=SC2016 # $FPS is PowerShell's
+printf 'param([int] $FPS)\r\nWrite-Output "Caf\351 $FPS"\r\n' >"$work/ansi-scripts/Optimize-Yorn-UI.ps1"
 
 Build() { (cd "$src" && timeout 600 ./build.sh "$@" </dev/null >"$work/build.log" 2>&1); }
 Snapshot() { (cd "$src/dist" && find . -printf '%p %s %m %T@\n' | sort && find . -type f -exec sha256sum {} + | sort); }
@@ -82,10 +90,11 @@ Unsigned() { rm -f "$2" && osslsigncode remove-signature -in "$1" -out "$2" >/de
 # Runs a Windows-side test program against LAUNCHER_EXE in the copy's prefix.
 WineTest() {
   (
-    export WINEPREFIX=$src/build/mingw/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "${@:2}"
+    UseWine "$src/build/mingw/wineprefix"
+    export "${@:2}"
     "$src/tests/wine/wine-prefix.sh" up "$src/build/mingw/tests/wine/powershell.exe" >/dev/null
     trap '"$src/tests/wine/wine-prefix.sh" down' EXIT
-    /usr/lib/wine/wine64 "$wine_tests/$1.exe" >"$work/$1.log" 2>&1
+    "$Wine" "$wine_tests/$1.exe" >"$work/$1.log" 2>&1
   ) || Fail "$1 fails for the release; see its log:$(echo && cat "$work/$1.log")"
 }
 
@@ -108,6 +117,9 @@ Release() {
 
 Release "unsigned, as before"
 cp "$src/dist/Yorn-UI/Install-Yorn-UI.exe" "$work/unsigned.exe"
+Release "unsigned, an author's ANSI script" --scripts "$work/ansi-scripts"
+cmp -s "$src/dist/Yorn-UI/Optimize-Yorn-UI.ps1" "$work/ansi-scripts/Optimize-Yorn-UI.ps1" ||
+  Fail "the ANSI script was changed"
 
 Release "PEM key with a password, timestamp, version, icon, an author's scripts" \
   --sign-cert "$c/author-chain.pem" --sign-key "$c/leaf-encrypted.key" --sign-password-file "$c/password" \
@@ -123,7 +135,7 @@ Unsigned "$src/dist/Yorn-UI/Install-Yorn-UI.ps1" "$work/install.ps1"
 cmp -s "$work/install.ps1" <(printf '\357\273\277' && cat "$work/scripts/Install-Yorn-UI.ps1") ||
   Fail "the UTF-8 script was not packaged with a byte-order mark"
 Unsigned "$src/dist/Yorn-UI/Optimize-Yorn-UI.ps1" "$work/optimize.ps1"
-cmp -s "$work/optimize.ps1" "$work/scripts/Optimize-Yorn-UI.ps1" || Fail "the ANSI script was changed"
+cmp -s "$work/optimize.ps1" "$work/scripts/Optimize-Yorn-UI.ps1" || Fail "the UTF-16 script was changed"
 
 # Without a timestamp an RSA signature is the same bytes every time.
 Release "PKCS#12 bundle" --sign-pkcs12 "$c/author.p12" --sign-password-file "$c/password"
@@ -143,9 +155,9 @@ echo "Every way of signing verifies; two signed builds are byte-identical."
 Refused() {
   local before
   before=$(Snapshot)
-  if Build "${@:2}"; then
-    Fail "refused nothing where it should refuse: $1"
-  fi
+  refused_status=0
+  Build "${@:2}" || refused_status=$?
+  [ $refused_status -ne 0 ] || Fail "refused nothing where it should refuse: $1"
   local errors
   errors=$(grep '^error: ' "$work/build.log" || true)
   [ "$(echo "$errors" | wc -l)" -eq 1 ] && [[ $errors == *"$1"* ]] ||
@@ -167,4 +179,7 @@ Refused "timestamp server" --sign-cert "$c/author-chain.pem" "${pem[@]}" --times
 Refused "above 65535" --version 1.70000
 Refused "1 to 4" --version 1.2.3.4.5
 Refused "not a whole icon" --icon "$c/cut.ico"
+Refused "error: Optimize-Yorn-UI.ps1 is not UTF-8 (saved in a legacy code page?); save it as UTF-8 so that its signature holds on Windows" \
+  --sign-cert "$c/author-chain.pem" "${pem[@]}" --scripts "$work/ansi-scripts"
+[ $refused_status -eq 2 ] || Fail "a script that is not UTF-8 was refused with exit code $refused_status, not 2"
 echo "Every refusal names its problem and leaves dist/ as it was."

@@ -157,6 +157,54 @@ std::wstring PathVariable() {
   return std::wstring(buffer, length < 32767 ? length : 0);
 }
 
+// Metacharacters in the tail: cmd.exe has parsed the line once before the
+// script sees %*, and the script must not parse it again. Quoted, they must
+// reach PowerShell as they are; what cmd.exe changed first (a caret taken, a
+// variable expanded) reaches it as %* holds it. Nothing else may run: the
+// only output is the child's, and no redirection makes a file in the folder
+// the script starts in or in the package folder it runs PowerShell from.
+TEST(CommandScript, RunsNothingFromTheArguments) {
+  const std::wstring folder = MakePackage(L"script");
+  const std::wstring package = WithoutTrailingBackslash(folder);
+  const std::wstring scratch = package.substr(0, package.find_last_of(L'\\'));
+  // From here on the harness's own files (the streams, the record) exist.
+  RunScript(folder, L"x");
+  const struct {
+    const wchar_t *Tail;
+    std::vector<std::wstring> Arguments;
+  } rows[] = {
+      {L"\"a & b\"", {L"a & b"}},
+      {L"\"a|b\" \"a>b\" \"a<b\"", {L"a|b", L"a>b", L"a<b"}},
+      {L"\"x^&echo INJECTED\"", {L"x^&echo INJECTED"}},
+      {L"!x!", {L"!x!"}},
+      {L"a \"b & c\" !d! \"e|f\" g", {L"a", L"b & c", L"!d!", L"e|f", L"g"}},
+      // cmd.exe takes the caret while it parses its own line.
+      {L"a^b", {L"ab"}},
+      // cmd.exe expands a variable in its own line.
+      {L"%PATH%", {PathVariable()}},
+      // Wine's cmd.exe expands percent signs once more as it substitutes
+      // %*, so a lone one goes; Windows' keeps it (README).
+      {L"100%", {L"100"}},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(Narrow(row.Tail));
+    const std::vector<std::wstring> scratchBefore = NamesIn(scratch);
+    const std::vector<std::wstring> packageBefore = NamesIn(folder);
+    std::vector<std::wstring> expected = FixedArguments(PowerShellPath(), folder, Install);
+    expected.insert(expected.end(), row.Arguments.begin(), row.Arguments.end());
+
+    const Outcome outcome = LaunchAndRecord(CommandInterpreter(), ScriptLine(folder, row.Tail), 3,
+                                            Input::Enter, L"child");
+    ASSERT_TRUE(outcome.ChildRan);
+    EXPECT_EQ(Narrowed(outcome.ChildArguments), Narrowed(expected));
+    EXPECT_EQ(outcome.ExitCode, 3u);
+    EXPECT_EQ(outcome.Output, "child");
+    EXPECT_EQ(outcome.ErrorOutput, "");
+    EXPECT_EQ(Narrowed(NamesIn(scratch)), Narrowed(scratchBefore));
+    EXPECT_EQ(Narrowed(NamesIn(folder)), Narrowed(packageBefore));
+  }
+}
+
 // A variable of that name would otherwise stand in for the real exit code.
 TEST(CommandScript, IgnoresAnErrorlevelVariable) {
   const std::wstring folder = MakePackage(L"script");

@@ -71,3 +71,7 @@ Outcome LaunchAndRecord(const std::wstring &program, const std::wstring &command
 std::string ReadWhole(const std::wstring &path);
 std::string Narrow(const std::wstring &text);
 std::wstring WithoutTrailingBackslash(std::wstring path);
+
+// The names of the files and folders directly in `folder` (no "." or ".."),
+// sorted, to show that a run created nothing there.
+std::vector<std::wstring> NamesIn(const std::wstring &folder);

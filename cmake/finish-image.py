@@ -1,18 +1,20 @@
 #!/usr/bin/env python3
-"""Finishes a PE32+ image that lld-link 14 wrote, in place.
+"""Finishes a PE32+ image in place: takes the unused block out of its
+headers and writes its checksum.
 
     finish-image.py IMAGE
 
-lld-link sizes the headers for one section header more than it writes (the
-.reloc section, which it drops when nothing needs relocating), and its DOS
-stub is longer than the bare DOS header, so that headers which fit in one
-block of the file alignment are given two. The second block holds only zeros;
-the sections move down over it and every file offset that points past it is
-corrected: the sections' raw data and the debug directory's entries. Nothing
-that the loader maps moves, so no address in the image changes.
+Both linkers here size the headers for more section headers than the image
+ends up with: lld-link keeps room for a .reloc section that it drops when
+nothing needs relocating, and GNU ld leaves room for one more as well. With
+three sections, headers that fit in one block of the file alignment are then
+given two, the second all zeros. The sections' data moves down over it, and
+every file offset past it is corrected: the sections' raw data and the debug
+directory's entries. Nothing that the loader maps moves, so no address in the
+image changes.
 
-lld-link 14 writes no checksum either (it has no /RELEASE); the checksum is
-written last, over the finished bytes.
+The checksum is written last, over the finished bytes (lld-link 14 has no
+/RELEASE to write one at all).
 
 Refuses (exit 1) anything it does not know to be safe to change: an image with
 a certificate table or a COFF symbol table, or a gap that holds anything but

@@ -25,3 +25,7 @@ set(LAUNCHER_LINK_DEPENDS ${LauncherSourceRoot}/runner/launcher.ld)
 set(LAUNCHER_LINK_OPTIONS
   -nostdlib -nostartfiles -Wl,-e,RunLauncher -s -Wl,--gc-sections -Wl,--no-insert-timestamp
   -Wl,--tsaware -Wl,-T,${LAUNCHER_LINK_DEPENDS})
+# GNU ld gives three sections' headers a 1 KiB block, half of it zeros; the
+# finishing step closes the gap and writes the checksum again.
+find_program(Python3 NAMES python3 REQUIRED)
+set(LAUNCHER_FINISH_COMMAND ${Python3} ${CMAKE_CURRENT_LIST_DIR}/finish-image.py)

@@ -23,9 +23,10 @@ EnsurePackages() {
 }
 
 # What building and testing need: CMake and Ninja, the host compiler and
-# GoogleTest, the MinGW-w64 cross compiler (posix threads) and Wine.
-BuildPackages=(cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64 zip unzip)
+# GoogleTest, the MinGW-w64 cross compiler (posix threads), Python for the
+# image's finishing step, and Wine.
+BuildPackages=(cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix python3 wine64 zip unzip)
 
-# What the MSVC-ABI build adds: clang-cl, lld-link, the LLVM tools that make
-# the resources and the import library, and Python for the finishing step.
-MsvcPackages=(clang-tools-14 lld-14 llvm-14 python3)
+# What the MSVC-ABI build adds: clang-cl, lld-link, and the LLVM tools that
+# make the resources and the import library.
+MsvcPackages=(clang-tools-14 lld-14 llvm-14)

@@ -2,9 +2,9 @@
 // would notice: its size, hardening flags, sections, imports and resources.
 // Reads the image as Windows does, so it runs under Wine with the others.
 // What depends on the linker comes from CTest; without it, the guard expects
-// the shipped image, the MinGW-w64 build: LAUNCHER_SIZE_CAP (else 4608 bytes),
-// LAUNCHER_RESOURCES_READ_ONLY (else the resources may be writable) and
-// LAUNCHER_TIME_STAMP_IS_HASH (else the time stamp is zero).
+// the shipped image, the MinGW-w64 build: LAUNCHER_RESOURCES_READ_ONLY (else
+// the resources may be writable) and LAUNCHER_TIME_STAMP_IS_HASH (else the
+// time stamp is zero).
 #include <windows.h>
 
 #include <imagehlp.h>
@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr size_t ShippedSizeCap = 4608;
+constexpr size_t SizeCap = 4096;
 
 // The debug entry that says the header's time stamp is a hash of the image.
 constexpr DWORD ReproDebugType = 16;
@@ -87,10 +87,8 @@ std::string Resource(WORD type, WORD id) {
 
 // An icon adds its images and one block of directories for them.
 TEST(Image, IsSmall) {
-  const char *given = getenv("LAUNCHER_SIZE_CAP");
-  const size_t cap = given == nullptr ? ShippedSizeCap : std::stoul(given);
   const size_t icon = GivenIcon().size();
-  EXPECT_LE(Load().Bytes.size(), cap + (icon == 0 ? 0 : icon + 512));
+  EXPECT_LE(Load().Bytes.size(), SizeCap + (icon == 0 ? 0 : icon + 512));
 }
 
 TEST(Image, IsHardened) {

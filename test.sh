@@ -26,6 +26,12 @@ cmake --preset mingw
 cmake --build --preset mingw
 ctest --preset mingw
 
+Step "Windows build (MSVC ABI: clang-cl and lld-link) and the same tests under Wine"
+EnsurePackages "${MsvcPackages[@]}"
+cmake --preset msvc
+cmake --build --preset msvc
+ctest --preset msvc
+
 Step "Package: reproducible, checksummed, other authors' scripts"
 tests/package-test.sh
 

@@ -11,3 +11,21 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # CTest runs the Windows test programs under Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+
+# The launcher without a C runtime: nothing may call memcpy, memset or
+# __chkstk, and nothing may drag in unwind tables, stack-protector checks or
+# the compiler's ident. RunLauncher is the entry point itself, KERNEL32 the
+# only library, and the linker script keeps the image to three sections.
+set(LAUNCHER_COMPILE_OPTIONS
+  -ffreestanding -fno-builtin -fno-tree-loop-distribute-patterns -mno-stack-arg-probe
+  -fno-stack-protector -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-ident
+  -mcmodel=small -malign-data=abi)
+cmake_path(GET CMAKE_CURRENT_LIST_DIR PARENT_PATH LauncherSourceRoot)
+set(LAUNCHER_LINK_DEPENDS ${LauncherSourceRoot}/runner/launcher.ld)
+set(LAUNCHER_LINK_OPTIONS
+  -nostdlib -nostartfiles -Wl,-e,RunLauncher -s -Wl,--gc-sections -Wl,--no-insert-timestamp
+  -Wl,--tsaware -Wl,-T,${LAUNCHER_LINK_DEPENDS})
+# GNU ld gives three sections' headers a 1 KiB block, half of it zeros; the
+# finishing step closes the gap and writes the checksum again.
+find_program(Python3 NAMES python3 REQUIRED)
+set(LAUNCHER_FINISH_COMMAND ${Python3} ${CMAKE_CURRENT_LIST_DIR}/finish-image.py)

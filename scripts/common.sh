@@ -64,6 +64,12 @@ EnsurePackages() {
 }
 
 # What building and testing need: CMake and Ninja, the host compiler and
-# GoogleTest, the MinGW-w64 cross compiler (posix threads) and Wine.
+# GoogleTest, the MinGW-w64 cross compiler (posix threads), Python for the
+# image's finishing step, and Wine.
 # shellcheck disable=SC2034 # used by the scripts that source this file
-BuildPackages=(cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64 zip unzip)
+BuildPackages=(cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix python3 wine64 zip unzip)
+
+# What the MSVC-ABI build adds: clang-cl, lld-link, and the LLVM tools that
+# make the resources and the import library.
+# shellcheck disable=SC2034 # used by the scripts that source this file
+MsvcPackages=(clang-tools-14 lld-14 llvm-14)

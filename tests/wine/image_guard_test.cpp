@@ -1,7 +1,13 @@
 // Guards the shipped executable against regressions that no behaviour test
 // would notice: its size, hardening flags, sections, imports and resources.
 // Reads the image as Windows does, so it runs under Wine with the others.
+// What depends on the linker comes from CTest; without it, the guard expects
+// the shipped image, the MinGW-w64 build: LAUNCHER_RESOURCES_READ_ONLY (else
+// the resources may be writable) and LAUNCHER_TIME_STAMP_IS_HASH (else the
+// time stamp is zero).
 #include <windows.h>
+
+#include <imagehlp.h>
 
 #include <gtest/gtest.h>
 
@@ -15,7 +21,10 @@
 
 namespace {
 
-constexpr size_t SizeCap = 4608;
+constexpr size_t SizeCap = 4096;
+
+// The debug entry that says the header's time stamp is a hash of the image.
+constexpr DWORD ReproDebugType = 16;
 
 struct Image {
   std::string Bytes;
@@ -97,13 +106,17 @@ TEST(Image, IsHardened) {
     EXPECT_EQ(optional.DllCharacteristics & flag, flag) << std::hex << flag;
   }
   EXPECT_EQ(image.Directory(IMAGE_DIRECTORY_ENTRY_TLS).Size, 0u);
-  // No date in the image: two builds of one commit are the same bytes.
-  EXPECT_EQ(file.TimeDateStamp, 0u);
+  const DWORD resources = image.Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE).VirtualAddress;
+  const bool resourcesReadOnly = getenv("LAUNCHER_RESOURCES_READ_ONLY") != nullptr;
   for (const IMAGE_SECTION_HEADER &section : image.Sections) {
     const std::string name(reinterpret_cast<const char *>(section.Name), 8);
     const DWORD writable = section.Characteristics & IMAGE_SCN_MEM_WRITE;
     const DWORD executable = section.Characteristics & IMAGE_SCN_MEM_EXECUTE;
     EXPECT_FALSE(writable && executable) << name << " is writable and executable";
+    if (resources >= section.VirtualAddress &&
+        resources < section.VirtualAddress + section.Misc.VirtualSize) {
+      EXPECT_FALSE(resourcesReadOnly && writable) << name << " holds writable resources";
+    }
     // The linker writes a base relocation for every absolute address when
     // the base is dynamic; a relocation section must then be the directory.
     if (name.rfind(".reloc", 0) == 0) {
@@ -111,6 +124,36 @@ TEST(Image, IsHardened) {
                 section.VirtualAddress);
     }
   }
+}
+
+// No date in the image, so that two builds of one commit are the same bytes:
+// the time stamp is zero or, where the linker puts a hash of the image there
+// (LAUNCHER_TIME_STAMP_IS_HASH), a debug entry declares it a hash.
+TEST(Image, HoldsNoDate) {
+  const Image image = Load();
+  if (getenv("LAUNCHER_TIME_STAMP_IS_HASH") == nullptr) {
+    EXPECT_EQ(image.Headers->FileHeader.TimeDateStamp, 0u);
+    return;
+  }
+  const IMAGE_DATA_DIRECTORY &debug = image.Directory(IMAGE_DIRECTORY_ENTRY_DEBUG);
+  const auto *entries =
+      reinterpret_cast<const IMAGE_DEBUG_DIRECTORY *>(image.At(debug.VirtualAddress));
+  ASSERT_NE(entries, nullptr) << "a time stamp and no debug entry to say it is a hash";
+  const auto isHash = [](const IMAGE_DEBUG_DIRECTORY &entry) {
+    return entry.Type == ReproDebugType;
+  };
+  EXPECT_TRUE(std::any_of(entries, entries + debug.Size / sizeof *entries, isHash))
+      << "a time stamp that no debug entry declares a hash";
+}
+
+// The checksum that Windows computes, as the linker's release option writes it.
+TEST(Image, CarriesItsChecksum) {
+  DWORD written = 0;
+  DWORD computed = 0;
+  ASSERT_EQ(MapFileAndCheckSumW(FileNamedBy("LAUNCHER_EXE").c_str(), &written, &computed),
+            static_cast<DWORD>(CHECKSUM_SUCCESS));
+  EXPECT_NE(written, 0u);
+  EXPECT_EQ(written, computed);
 }
 
 TEST(Image, ImportsOnlyWhatTheLauncherCalls) {

@@ -7,11 +7,21 @@
 //                       the handle was inherited all the way down;
 //   STAND_IN_EXIT_CODE  exit code, decimal or 0x-prefixed hex (default 0);
 //   STAND_IN_SAY        text written to standard output, to show that the
-//                       child shares the launcher's streams.
+//                       child shares the launcher's streams;
+//   STAND_IN_BROKER     a folder shared with tests/powershell/broker.sh: when
+//                       set, real PowerShell on the Linux side runs instead,
+//                       and its output and exit code become the stand-in's.
+// A Linux program started from here would not be waited for (Wine returns
+// from CreateProcessW at once, with no process handle), so the request goes
+// through files: PID.request holds the current directory, then the
+// arguments as the C runtime splits the command line (as Windows
+// PowerShell's own entry point receives them), UTF-8, each ended by NUL.
+// The broker answers with PID.stdout, PID.stderr and, last, PID.status.
 #include <windows.h>
 
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 
@@ -23,9 +33,73 @@ std::wstring Variable(const wchar_t *name) {
   return length > 0 && length < 4096 ? std::wstring(value, length) : std::wstring();
 }
 
+// The C runtime's split must not expand wildcards, as PowerShell's does not.
+extern "C" {
+int _dowildcard = 0;
+}
+
+std::string Utf8(const wchar_t *text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes.data(), size, nullptr, nullptr);
+  return bytes; // ends in its NUL
+}
+
+std::string ReadAndDelete(const std::wstring &path) {
+  std::string bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    bytes.resize(read);
+    CloseHandle(file);
+  }
+  DeleteFileW(path.c_str());
+  return bytes;
+}
+
+void WriteAll(DWORD stream, const std::string &bytes) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+            nullptr);
+}
+
+// Hands the arguments to the broker and ends as the PowerShell it ran did;
+// 0xB10C when no answer comes within 25 s (the tests give a launch 30 s).
+[[noreturn]] void RunThroughBroker(const std::wstring &folder, int count, wchar_t **arguments) {
+  wchar_t directory[MAX_PATH * 4];
+  GetCurrentDirectoryW(MAX_PATH * 4, directory);
+  std::string request = Utf8(directory);
+  for (int i = 0; i < count; ++i) {
+    request += Utf8(arguments[i]);
+  }
+  const std::wstring stem = folder + L"\\" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring partial = stem + L".partial";
+  HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(file, request.data(), static_cast<DWORD>(request.size()), &written, nullptr);
+  CloseHandle(file);
+  MoveFileW(partial.c_str(), (stem + L".request").c_str());
+
+  const std::wstring status = stem + L".status";
+  for (int waited = 0; GetFileAttributesW(status.c_str()) == INVALID_FILE_ATTRIBUTES; ++waited) {
+    if (waited == 2500) {
+      WriteAll(STD_ERROR_HANDLE, "stand-in: no answer from the PowerShell broker\r\n");
+      ExitProcess(0xB10C);
+    }
+    Sleep(10);
+  }
+  WriteAll(STD_OUTPUT_HANDLE, ReadAndDelete(stem + L".stdout"));
+  WriteAll(STD_ERROR_HANDLE, ReadAndDelete(stem + L".stderr"));
+  ExitProcess(static_cast<UINT>(std::strtoul(ReadAndDelete(status).c_str(), nullptr, 10)));
+}
+
 } // namespace
 
-int wmain() {
+int wmain(int argc, wchar_t **argv) {
   const wchar_t *raw = GetCommandLineW();
   std::wstring record(raw);
   record += L'\0';
@@ -47,6 +121,11 @@ int wmain() {
     WriteFile(file, record.data(), static_cast<DWORD>(record.size() * sizeof(wchar_t)), &written,
               nullptr);
     CloseHandle(file);
+  }
+
+  const std::wstring broker = Variable(L"STAND_IN_BROKER");
+  if (!broker.empty()) {
+    RunThroughBroker(broker, argc, argv);
   }
 
   const auto event = std::wcstoull(Variable(L"STAND_IN_EVENT").c_str(), nullptr, 0);

@@ -1,0 +1,199 @@
+// The launcher and the command script with real PowerShell in the loop: the
+// stand-in hands the arguments that the C runtime splits from its command
+// line to pwsh on the Linux side (tests/powershell/broker.sh runs this), so
+// that the scripts really run and their parameters really bind, and the
+// output, exit code and pause seen here are PowerShell's own. Two pairs of
+// scripts: the package's default pair, and a pair that reports what it was
+// bound (tests/powershell/binding-pair). pwsh on Linux ends with 8 bits of
+// its exit code; the launcher's 32 bits are proven against the stand-in.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "e2e_harness.h"
+
+namespace {
+
+enum class Pair { Default, Binding };
+// Every row runs the launcher; rows marked Both run the command script too.
+enum class Via { Launcher, Both };
+
+struct ReplayRow {
+  Pair Scripts;
+  Via Programs;
+  const wchar_t *Tail;  // what follows the program's name
+  DWORD ScriptExitCode; // what the binding pair is told to exit with
+  const char *Output;   // the script's, {folder} standing for its Linux path
+  const char *ErrorOutput;
+  DWORD ExitCode;
+};
+
+const ReplayRow Replays[] = {
+    // The README's usage table, row by row, with the default pair.
+    {Pair::Default, Via::Both, L"", 0,
+     "Yorn UI install, package folder: {folder}\nArguments: none\n"
+     "This is the default install script: nothing was changed.\n",
+     "", 0},
+    {Pair::Default, Via::Both, L"a \"b c\"", 0,
+     "Yorn UI install, package folder: {folder}\nArguments: [a] [b c]\n"
+     "This is the default install script: nothing was changed.\n",
+     "", 0},
+    {Pair::Default, Via::Both, L"--optimize", 0,
+     "Yorn UI optimisation, package folder: {folder}\nFrame rate: left as it is\n"
+     "This is the default optimisation script: nothing was changed.\n",
+     "", 0},
+    {Pair::Default, Via::Both, L"--optimize 144", 0,
+     "Yorn UI optimisation, package folder: {folder}\nFrame rate: 144\n"
+     "This is the default optimisation script: nothing was changed.\n",
+     "", 0},
+    {Pair::Default, Via::Both, L"--optimize -FPS 60 -Verbose x", 0,
+     "Yorn UI optimisation, package folder: {folder}\nFrame rate: 60\nOther arguments: [x]\n"
+     "This is the default optimisation script: nothing was changed.\n",
+     "", 0},
+    // PowerShell refuses what the default pair does not take.
+    {Pair::Default, Via::Both, L"--optimize 5", 0, "",
+     "Optimize-Yorn-UI.ps1: Cannot validate argument on parameter 'FPS'. The 5 argument is less "
+     "than the minimum allowed range of 30. Supply an argument that is greater than or equal to 30 "
+     "and then try the command again.\n",
+     1},
+    {Pair::Default, Via::Launcher, L"--optimize -1", 0, "",
+     "Optimize-Yorn-UI.ps1: Cannot validate argument on parameter 'FPS'. The -1 argument is less "
+     "than the minimum allowed range of 30. Supply an argument that is greater than or equal to 30 "
+     "and then try the command again.\n",
+     1},
+    {Pair::Default, Via::Launcher, L"-X 1", 0,
+     "Yorn UI install, package folder: {folder}\nArguments: [-X] [1]\n"
+     "This is the default install script: nothing was changed.\n",
+     "", 0},
+    // What a script receives, from the binding pair.
+    {Pair::Binding, Via::Launcher, L"--optimize 144", 0, "Optimize-Yorn-UI.ps1\nFPS Int32 [144]\n",
+     "", 0},
+    {Pair::Binding, Via::Launcher, L"--optimize \"60\"", 0,
+     "Optimize-Yorn-UI.ps1\nFPS Int32 [60]\n", "", 0},
+    {Pair::Binding, Via::Launcher, L"--optimize -1", 0, "Optimize-Yorn-UI.ps1\nFPS Int32 [-1]\n",
+     "", 0},
+    {Pair::Binding, Via::Launcher, L"--optimize -FPS 60 -Verbose", 0,
+     "Optimize-Yorn-UI.ps1\nFPS Int32 [60]\nVerbose SwitchParameter [True]\n", "", 0},
+    {Pair::Binding, Via::Launcher, L"--optimize", 0, "Optimize-Yorn-UI.ps1\nnothing bound\n", "",
+     0},
+    {Pair::Binding, Via::Launcher, L"-X 1", 0,
+     "Install-Yorn-UI.ps1\nRest String [-X]\nRest String [1]\n", "", 0},
+    {Pair::Binding, Via::Launcher, L"\"C:\\Games\\Yorn UI\\config.ini\" -Verbose", 0,
+     "Install-Yorn-UI.ps1\nVerbose SwitchParameter [True]\n"
+     "Rest String [C:\\Games\\Yorn UI\\config.ini]\n",
+     "", 0},
+    // A quoted path that ends in a backslash: the C runtime reads \" as a
+    // quote inside the argument, which then runs on to the end of the line.
+    {Pair::Binding, Via::Launcher, L"\"C:\\Program Files\\\" -Verbose", 0,
+     "Install-Yorn-UI.ps1\nRest String [C:\\Program Files\" -Verbose]\n", "", 0},
+    {Pair::Binding, Via::Both, L"caf\u00e9 \u6d4b\u8bd5", 0,
+     "Install-Yorn-UI.ps1\nRest String [caf\u00e9]\nRest String [\u6d4b\u8bd5]\n", "", 0},
+    {Pair::Binding, Via::Launcher, L"--optimize -FPS:90 -Name:a", 0,
+     "Optimize-Yorn-UI.ps1\nFPS Int32 [90]\nRest String [-Name]\nRest String [a]\n", "", 0},
+    {Pair::Binding, Via::Both, L"x", 7, "Install-Yorn-UI.ps1\nRest String [x]\n", "", 7},
+    // pwsh on Linux exits with the low 8 bits of 300; Windows keeps all 32.
+    {Pair::Binding, Via::Both, L"x", 300, "Install-Yorn-UI.ps1\nRest String [x]\n", "", 300 % 256},
+};
+
+std::wstring ScriptsOf(Pair pair) {
+  return FileNamedBy(pair == Pair::Default ? "DEFAULT_SCRIPTS" : "BINDING_SCRIPTS");
+}
+
+// A package folder with the launcher, the command script and `pair`.
+std::wstring PackageWith(const std::wstring &name, Pair pair) {
+  const std::wstring folder = MakePackage(name);
+  for (const wchar_t *script : {L"Install-Yorn-UI.ps1", L"Optimize-Yorn-UI.ps1",
+                                pair == Pair::Binding ? L"Show-Binding.ps1" : nullptr}) {
+    if (script != nullptr) {
+      EXPECT_TRUE(
+          CopyFileW((ScriptsOf(pair) + L"\\" + script).c_str(), (folder + script).c_str(), FALSE))
+          << Narrow(script);
+    }
+  }
+  return folder;
+}
+
+void TellExitCode(const std::wstring &folder, DWORD code) {
+  HANDLE file = CreateFileW((folder + L"exit-code.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::string text = std::to_string(code);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+// A folder on C: as pwsh on the Linux side sees it: in the prefix's drive_c,
+// without its trailing slash.
+std::string LinuxPath(const std::wstring &folder) {
+  const char *prefix = getenv("WINEPREFIX");
+  std::string path = std::string(prefix == nullptr ? "" : prefix) + "/drive_c";
+  for (const char c : Narrow(WithoutTrailingBackslash(folder).substr(2))) {
+    path += c == '\\' ? '/' : c;
+  }
+  return path;
+}
+
+std::string WithFolder(std::string text, const std::string &folder) {
+  const std::string mark = "{folder}";
+  for (size_t at; (at = text.find(mark)) != std::string::npos;) {
+    text.replace(at, mark.size(), folder);
+  }
+  return text;
+}
+
+std::wstring CommandScriptLine(const std::wstring &folder, const std::wstring &tail) {
+  return L"cmd.exe /d /c \"\"" + folder + L"Install-Yorn-UI.cmd\" " + tail + L"\"";
+}
+
+TEST(RealPowerShell, RunsTheScriptsAsTheyBind) {
+  const std::wstring folders[] = {PackageWith(L"real default", Pair::Default),
+                                  PackageWith(L"real binding", Pair::Binding)};
+  const std::wstring interpreter = WindowsDirectory() + L"\\system32\\cmd.exe";
+  for (const ReplayRow &row : Replays) {
+    SCOPED_TRACE(Narrow(row.Tail));
+    const std::wstring &folder = folders[static_cast<int>(row.Scripts)];
+    TellExitCode(folder, row.ScriptExitCode);
+    const bool pauses = row.Tail[0] == 0 || std::wstring(row.Tail) == L"--optimize";
+    const std::string output =
+        WithFolder(row.Output, LinuxPath(folder)) + (pauses ? PausePrompt : "");
+
+    for (const bool viaCommandScript : {false, true}) {
+      if (viaCommandScript && row.Programs != Via::Both) {
+        continue;
+      }
+      SCOPED_TRACE(viaCommandScript ? "Install-Yorn-UI.cmd" : "Install-Yorn-UI.exe");
+      const Outcome outcome =
+          viaCommandScript ? LaunchAndRecord(interpreter, CommandScriptLine(folder, row.Tail))
+                           : LaunchAndRecord(folder + L"Install-Yorn-UI.exe",
+                                             L"l.exe " + std::wstring(row.Tail));
+      EXPECT_EQ(outcome.Output, output);
+      EXPECT_EQ(outcome.ErrorOutput, row.ErrorOutput);
+      EXPECT_EQ(outcome.ExitCode, row.ExitCode);
+    }
+  }
+}
+
+} // namespace
+
+// What a user sees in two folders that go wrong in Windows PowerShell 5.1.
+TEST(RealPowerShell, ShowsWhatAUserSees) {
+  // Started from inside the zip: Explorer extracts the launcher alone.
+  const std::wstring zip = MakePackage(L"real zip");
+  const Outcome alone = LaunchAndRecord(zip + L"Install-Yorn-UI.exe", L"l.exe x");
+  EXPECT_EQ(alone.ErrorOutput, "The argument '" + LinuxPath(zip) +
+                                   "/Install-Yorn-UI.ps1' is not recognized as the name of a "
+                                   "script file. Check the spelling of the name, or if a path "
+                                   "was included, verify that the path is correct and try again.\n");
+  EXPECT_EQ(alone.Output.rfind("\nUsage: pwsh[.exe] ", 0), 0u) << alone.Output;
+  EXPECT_EQ(alone.ExitCode, 64u);
+
+  // Brackets in the folder's name: PowerShell 7 takes the -File path
+  // literally (5.1 reads it as a wildcard pattern, and finds no script).
+  const std::wstring brackets = PackageWith(L"Yorn UI [1.0]", Pair::Default);
+  const Outcome found = LaunchAndRecord(brackets + L"Install-Yorn-UI.exe", L"l.exe x");
+  EXPECT_EQ(found.Output, "Yorn UI install, package folder: " + LinuxPath(brackets) +
+                              "\nArguments: [x]\n"
+                              "This is the default install script: nothing was changed.\n");
+  EXPECT_EQ(found.ExitCode, 0u);
+}

@@ -72,10 +72,18 @@ done
 cd "$(dirname "$0")"
 source scripts/common.sh
 
-# Everything that can be refused is refused before anything is built.
+# Everything that can be refused is refused before anything is built. The
+# scripts are checked as they will ship (a UTF-8 byte-order mark added), and
+# packaged from that copy.
 [ -z "$version" ] || CheckVersion "$version"
 [ -z "$icon" ] || CheckIcon "$icon"
-package/make-package.sh --check "$scripts"
+packaged=$(mktemp -d)
+trap 'rm -rf "$packaged"' EXIT
+package/make-package.sh --check "$scripts" "$packaged"
+Step "Checking the scripts with PowerShell's parser"
+if EnsurePowerShell "the scripts were not checked"; then
+  "$RealPowerShell" -NoProfile -NonInteractive -File scripts/check-scripts.ps1 "$packaged"
+fi
 
 Step "Checking packages"
 if [ ${#signing[@]} -gt 0 ]; then
@@ -93,7 +101,7 @@ cmake --preset mingw -DRELEASE_VERSION="$version" -DRELEASE_ICON="$icon"
 cmake --build --preset mingw --target launcher stand_in_powershell
 
 Step "Package (scripts from $scripts)"
-package/make-package.sh "${signing[@]}" build/mingw dist "$scripts"
+package/make-package.sh "${signing[@]}" build/mingw dist "$packaged"
 ls -l dist dist/Yorn-UI
 cat dist/SHA256SUMS
 

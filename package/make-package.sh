@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Assembles the package from a Windows build:
 #   make-package.sh [SIGNING...] BUILD_DIR OUT_DIR [SCRIPTS_DIR]
-#   make-package.sh --check [SIGNING...] SCRIPTS_DIR
-#                   only checks the scripts and the signing options
+#   make-package.sh --check [SIGNING...] SCRIPTS_DIR [PACKAGED_DIR]
+#                   only checks the scripts and the signing options, and
+#                   writes the scripts into PACKAGED_DIR as they will ship
 # SIGNING: --sign-cert CHAIN.pem --sign-key KEY | --sign-pkcs12 FILE.p12,
 # with --sign-password-file FILE, --pkcs11-module LIB.so (for a pkcs11: KEY)
 # and --timestamp URL, as build.sh takes them.
@@ -43,6 +44,13 @@ MarkUtf8Script() {
   fi
 }
 
+# PackageScripts FROM TO: the two scripts as they ship, before signing.
+PackageScripts() {
+  cp "$1/Install-Yorn-UI.ps1" "$1/Optimize-Yorn-UI.ps1" "$2/"
+  MarkUtf8Script "$2/Install-Yorn-UI.ps1"
+  MarkUtf8Script "$2/Optimize-Yorn-UI.ps1"
+}
+
 check=false
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -58,6 +66,7 @@ done
 
 if $check; then
   CheckScripts "$1"
+  [ -z "${2:-}" ] || PackageScripts "$1" "$2"
   if SigningAsked; then
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
@@ -81,9 +90,7 @@ trap 'rm -rf "$stage" "$stage.old"' EXIT
 package="$stage/Yorn-UI"
 mkdir "$package"
 cp "$build/runner/Install-Yorn-UI.exe" "$here/Install-Yorn-UI.cmd" "$package/"
-cp "$scripts/Install-Yorn-UI.ps1" "$scripts/Optimize-Yorn-UI.ps1" "$package/"
-MarkUtf8Script "$package/Install-Yorn-UI.ps1"
-MarkUtf8Script "$package/Optimize-Yorn-UI.ps1"
+PackageScripts "$scripts" "$package"
 
 # The command script cannot carry a signature; the other three are signed
 # before they are zipped and summed, so that both hold the signed bytes.

@@ -11,18 +11,13 @@ cd "$(dirname "$0")/.."
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 315532800)}
 wine_tests=$PWD/build/mingw/tests/wine
 work=$(mktemp -d)
-src=$work/src c=$work/credentials
+c=$work/credentials
 responder=
 trap '[ -z "$responder" ] || kill $responder; rm -rf "$work"' EXIT
 trap 'echo "error: release-test.sh, line $LINENO failed" >&2' ERR
-mkdir -p "$src" "$c/tokens" "$work/scripts"
-git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$src"
+source tests/build-in-copy.sh
+mkdir -p "$c/tokens" "$work/scripts"
 responder_script=$PWD/tests/timestamp-responder.py
-
-Fail() {
-  echo "error: $*" >&2
-  exit 1
-}
 
 echo "Credentials, icon and scripts"
 cd "$c"
@@ -76,8 +71,6 @@ printf 'Write-Output "Caf\303\251 \342\224\200\342\224\200"\r\nexit 0\r\n' >"$wo
 printf 'param([int] $FPS)\r\nWrite-Output "Caf\351 $FPS"\r\n' >"$work/scripts/Optimize-Yorn-UI.ps1"
 cp -r "$work/scripts" "$work/scripts-as-given"
 
-Build() { (cd "$src" && timeout 600 ./build.sh "$@" </dev/null >"$work/build.log" 2>&1); }
-Snapshot() { (cd "$src/dist" && find . -printf '%p %s %m %T@\n' | sort && find . -type f -exec sha256sum {} + | sort); }
 Unsigned() { rm -f "$2" && osslsigncode remove-signature -in "$1" -out "$2" >/dev/null; }
 # Runs a Windows-side test program against LAUNCHER_EXE in the copy's prefix.
 WineTest() {
@@ -138,22 +131,6 @@ Release "key on a PKCS#11 token" --sign-cert "$c/author-chain.pem" --sign-key "p
   --pkcs11-module /usr/lib/softhsm/libsofthsm2.so --sign-password-file "$c/pin"
 echo "Every way of signing verifies; two signed builds are byte-identical."
 
-# Refused PROBLEM ARGUMENT...: the build fails with one error line that
-# names PROBLEM, and leaves dist/ and no staging folder behind.
-Refused() {
-  local before
-  before=$(Snapshot)
-  if Build "${@:2}"; then
-    Fail "refused nothing where it should refuse: $1"
-  fi
-  local errors
-  errors=$(grep '^error: ' "$work/build.log" || true)
-  [ "$(echo "$errors" | wc -l)" -eq 1 ] && [[ $errors == *"$1"* ]] ||
-    Fail "expected one error naming \"$1\", got: ${errors:-$(tail -n 3 "$work/build.log")}"
-  [ "$before" = "$(Snapshot)" ] || Fail "dist/ changed on: $errors"
-  ! ls -d "$src"/dist.* >/dev/null 2>&1 || Fail "a staging folder was left on: $errors"
-  echo "Refused: ${errors#error: }"
-}
 pem=(--sign-key "$c/leaf.key")
 Refused "wrong password" --sign-cert "$c/author-chain.pem" --sign-key "$c/leaf-encrypted.key" --sign-password-file "$c/wrong"
 Refused "give its password" --sign-cert "$c/author-chain.pem" --sign-key "$c/leaf-encrypted.key"

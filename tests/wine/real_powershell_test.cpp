@@ -8,8 +8,10 @@
 // its exit code; the launcher's 32 bits are proven against the stand-in.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "e2e_harness.h"
 
@@ -181,10 +183,11 @@ TEST(RealPowerShell, ShowsWhatAUserSees) {
   // Started from inside the zip: Explorer extracts the launcher alone.
   const std::wstring zip = MakePackage(L"real zip");
   const Outcome alone = LaunchAndRecord(zip + L"Install-Yorn-UI.exe", L"l.exe x");
-  EXPECT_EQ(alone.ErrorOutput, "The argument '" + LinuxPath(zip) +
-                                   "/Install-Yorn-UI.ps1' is not recognized as the name of a "
-                                   "script file. Check the spelling of the name, or if a path "
-                                   "was included, verify that the path is correct and try again.\n");
+  EXPECT_EQ(alone.ErrorOutput,
+            "The argument '" + LinuxPath(zip) +
+                "/Install-Yorn-UI.ps1' is not recognized as the name of a "
+                "script file. Check the spelling of the name, or if a path "
+                "was included, verify that the path is correct and try again.\n");
   EXPECT_EQ(alone.Output.rfind("\nUsage: pwsh[.exe] ", 0), 0u) << alone.Output;
   EXPECT_EQ(alone.ExitCode, 64u);
 
@@ -196,4 +199,79 @@ TEST(RealPowerShell, ShowsWhatAUserSees) {
                               "\nArguments: [x]\n"
                               "This is the default install script: nothing was changed.\n");
   EXPECT_EQ(found.ExitCode, 0u);
+}
+
+// The requests that stand-ins have left in `folder`.
+std::vector<std::wstring> Requests(const std::wstring &folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW((folder + L"\\*.request").c_str(), &found);
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    names.push_back(folder + L"\\" + found.cFileName);
+  }
+  if (search != INVALID_HANDLE_VALUE) {
+    FindClose(search);
+  }
+  return names;
+}
+
+// Ctrl+C while the script runs: the launcher has no handler of its own, so
+// it ends at once, as every console program without one does (Windows gives
+// such a program 0xC000013A, STATUS_CONTROL_C_EXIT), without pausing and
+// whatever code PowerShell, which handles the event itself, then ends with.
+// The launcher's child handles Ctrl+C and exits with 5; a stand-in beside
+// it in the same console that does not handle it shows what the system
+// gives a program without a handler. Needs a console: replay-test.sh runs
+// this once under a pseudo-terminal.
+TEST(CtrlC, EndsTheLauncherAsAProgramWithoutAHandler) {
+  if (GetConsoleWindow() == nullptr) {
+    GTEST_SKIP() << "no console; replay-test.sh runs this under a pseudo-terminal";
+  }
+  const std::wstring folder = MakePackage(L"ctrl-c");
+  // A folder that nobody serves: the stand-ins wait there for an answer.
+  const std::wstring waiting = L"C:\\yorn-e2e\\unanswered";
+  CreateDirectoryW(waiting.c_str(), nullptr);
+  for (const std::wstring &stale : Requests(waiting)) {
+    DeleteFileW(stale.c_str());
+  }
+  SetEnvironmentVariableW(L"STAND_IN_BROKER", waiting.c_str());
+  SetEnvironmentVariableW(L"STAND_IN_EXIT_CODE", L"5");
+  PROCESS_INFORMATION launcher{};
+  PROCESS_INFORMATION bystander{};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  std::wstring launcherLine = L"l.exe x";
+  std::wstring bystanderLine = L"powershell.exe -File x.ps1";
+  SetEnvironmentVariableW(L"STAND_IN_CTRL_C", L"1");
+  ASSERT_TRUE(CreateProcessW((folder + L"Install-Yorn-UI.exe").c_str(), launcherLine.data(),
+                             nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &launcher));
+  SetEnvironmentVariableW(L"STAND_IN_CTRL_C", nullptr);
+  ASSERT_TRUE(CreateProcessW(PowerShellPath().c_str(), bystanderLine.data(), nullptr, nullptr,
+                             FALSE, 0, nullptr, nullptr, &startup, &bystander));
+  // Both stand-ins have asked and wait; the launcher waits for its own.
+  for (int waited = 0; waited < 1000 && Requests(waiting).size() < 2; ++waited) {
+    Sleep(10);
+  }
+  ASSERT_EQ(Requests(waiting).size(), 2u);
+
+  SetConsoleCtrlHandler(nullptr, TRUE); // this test itself ignores the event
+  EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+  EXPECT_EQ(WaitForSingleObject(launcher.hProcess, 10000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(bystander.hProcess, 10000), WAIT_OBJECT_0);
+  DWORD launcherCode = 0;
+  DWORD bystanderCode = 0;
+  GetExitCodeProcess(launcher.hProcess, &launcherCode);
+  GetExitCodeProcess(bystander.hProcess, &bystanderCode);
+  EXPECT_EQ(launcherCode, bystanderCode);
+  EXPECT_NE(launcherCode, 5u) << "the launcher waited for its child and passed its code on";
+  printf("After Ctrl+C the launcher exits with 0x%lX, a program without a handler with 0x%lX\n",
+         launcherCode, bystanderCode);
+  for (const PROCESS_INFORMATION &process : {launcher, bystander}) {
+    TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  for (const std::wstring &request : Requests(waiting)) {
+    DeleteFileW(request.c_str());
+  }
 }

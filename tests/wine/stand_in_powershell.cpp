@@ -10,7 +10,10 @@
 //                       child shares the launcher's streams;
 //   STAND_IN_BROKER     a folder shared with tests/powershell/broker.sh: when
 //                       set, real PowerShell on the Linux side runs instead,
-//                       and its output and exit code become the stand-in's.
+//                       and its output and exit code become the stand-in's;
+//   STAND_IN_CTRL_C     when set, Ctrl+C does not end the stand-in: it
+//                       handles the event, as PowerShell does, and ends its
+//                       wait for the broker with STAND_IN_EXIT_CODE.
 // A Linux program started from here would not be waited for (Wine returns
 // from CreateProcessW at once, with no process handle), so the request goes
 // through files: PID.request holds the current directory, then the
@@ -47,8 +50,8 @@ std::string Utf8(const wchar_t *text) {
 
 std::string ReadAndDelete(const std::wstring &path) {
   std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     bytes.resize(GetFileSize(file, nullptr));
     DWORD read = 0;
@@ -64,6 +67,17 @@ void WriteAll(DWORD stream, const std::string &bytes) {
   DWORD written = 0;
   WriteFile(GetStdHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
             nullptr);
+}
+
+volatile LONG Interrupted = 0;
+
+BOOL WINAPI TakeCtrlC(DWORD) {
+  InterlockedExchange(&Interrupted, 1);
+  return TRUE;
+}
+
+UINT ExitCodeAsked() {
+  return static_cast<UINT>(std::wcstoul(Variable(L"STAND_IN_EXIT_CODE").c_str(), nullptr, 0));
 }
 
 // Hands the arguments to the broker and ends as the PowerShell it ran did;
@@ -86,6 +100,9 @@ void WriteAll(DWORD stream, const std::string &bytes) {
 
   const std::wstring status = stem + L".status";
   for (int waited = 0; GetFileAttributesW(status.c_str()) == INVALID_FILE_ATTRIBUTES; ++waited) {
+    if (Interrupted != 0) {
+      ExitProcess(ExitCodeAsked());
+    }
     if (waited == 2500) {
       WriteAll(STD_ERROR_HANDLE, "stand-in: no answer from the PowerShell broker\r\n");
       ExitProcess(0xB10C);
@@ -125,6 +142,9 @@ int wmain(int argc, wchar_t **argv) {
 
   const std::wstring broker = Variable(L"STAND_IN_BROKER");
   if (!broker.empty()) {
+    if (!Variable(L"STAND_IN_CTRL_C").empty()) {
+      SetConsoleCtrlHandler(TakeCtrlC, TRUE);
+    }
     RunThroughBroker(broker, argc, argv);
   }
 
@@ -141,6 +161,5 @@ int wmain(int argc, wchar_t **argv) {
               &written, nullptr);
   }
 
-  const std::wstring code = Variable(L"STAND_IN_EXIT_CODE");
-  ExitProcess(static_cast<UINT>(std::wcstoul(code.c_str(), nullptr, 0)));
+  ExitProcess(ExitCodeAsked());
 }

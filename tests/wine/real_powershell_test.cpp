@@ -68,6 +68,10 @@ const ReplayRow Replays[] = {
      "Yorn UI install, package folder: {folder}\nArguments: [-X] [1]\n"
      "This is the default install script: nothing was changed.\n",
      "", 0},
+    {Pair::Default, Via::Launcher, L"-o x", 0, "",
+     "Install-Yorn-UI.ps1: Parameter cannot be processed because the parameter name 'o' is "
+     "ambiguous. Possible matches include: -OutVariable -OutBuffer.\n",
+     1},
     // What a script receives, from the binding pair.
     {Pair::Binding, Via::Launcher, L"--optimize 144", 0, "Optimize-Yorn-UI.ps1\nFPS Int32 [144]\n",
      "", 0},
@@ -81,6 +85,8 @@ const ReplayRow Replays[] = {
      0},
     {Pair::Binding, Via::Launcher, L"-X 1", 0,
      "Install-Yorn-UI.ps1\nRest String [-X]\nRest String [1]\n", "", 0},
+    {Pair::Binding, Via::Launcher, L"-v x", 0,
+     "Install-Yorn-UI.ps1\nVerbose SwitchParameter [True]\nRest String [x]\n", "", 0},
     {Pair::Binding, Via::Launcher, L"\"C:\\Games\\Yorn UI\\config.ini\" -Verbose", 0,
      "Install-Yorn-UI.ps1\nVerbose SwitchParameter [True]\n"
      "Rest String [C:\\Games\\Yorn UI\\config.ini]\n",

@@ -95,6 +95,9 @@ const ReplayRow Replays[] = {
     // quote inside the argument, which then runs on to the end of the line.
     {Pair::Binding, Via::Launcher, L"\"C:\\Program Files\\\" -Verbose", 0,
      "Install-Yorn-UI.ps1\nRest String [C:\\Program Files\" -Verbose]\n", "", 0},
+    // Where the C runtime and CommandLineToArgvW part: "" inside quotes.
+    {Pair::Binding, Via::Launcher, L"\"a b\"\"c d\" e", 0,
+     "Install-Yorn-UI.ps1\nRest String [a b\"c d]\nRest String [e]\n", "", 0},
     {Pair::Binding, Via::Both, L"caf\u00e9 \u6d4b\u8bd5", 0,
      "Install-Yorn-UI.ps1\nRest String [caf\u00e9]\nRest String [\u6d4b\u8bd5]\n", "", 0},
     {Pair::Binding, Via::Launcher, L"--optimize -FPS:90 -Name:a", 0,

@@ -26,48 +26,39 @@ struct ReplayRow {
   Via Programs;
   const wchar_t *Tail;  // what follows the program's name
   DWORD ScriptExitCode; // what the binding pair is told to exit with
-  const char *Output;   // the script's, {folder} standing for its Linux path
-  const char *ErrorOutput;
+  std::string Output;   // the script's, {folder} standing for its Linux path
+  std::string ErrorOutput;
   DWORD ExitCode;
 };
 
+// What the default scripts print around the lines that tell what they got.
+std::string Installed(const std::string &lines) {
+  return "Yorn UI install, package folder: {folder}\n" + lines +
+         "This is the default install script: nothing was changed.\n";
+}
+std::string Optimized(const std::string &lines) {
+  return "Yorn UI optimisation, package folder: {folder}\n" + lines +
+         "This is the default optimisation script: nothing was changed.\n";
+}
+// PowerShell's refusal of an -FPS below the default script's range.
+std::string BelowRange(const std::string &value) {
+  return "Optimize-Yorn-UI.ps1: Cannot validate argument on parameter 'FPS'. The " + value +
+         " argument is less than the minimum allowed range of 30. Supply an argument that is "
+         "greater than or equal to 30 and then try the command again.\n";
+}
+
 const ReplayRow Replays[] = {
     // The README's usage table, row by row, with the default pair.
-    {Pair::Default, Via::Both, L"", 0,
-     "Yorn UI install, package folder: {folder}\nArguments: none\n"
-     "This is the default install script: nothing was changed.\n",
-     "", 0},
-    {Pair::Default, Via::Both, L"a \"b c\"", 0,
-     "Yorn UI install, package folder: {folder}\nArguments: [a] [b c]\n"
-     "This is the default install script: nothing was changed.\n",
-     "", 0},
-    {Pair::Default, Via::Both, L"--optimize", 0,
-     "Yorn UI optimisation, package folder: {folder}\nFrame rate: left as it is\n"
-     "This is the default optimisation script: nothing was changed.\n",
-     "", 0},
-    {Pair::Default, Via::Both, L"--optimize 144", 0,
-     "Yorn UI optimisation, package folder: {folder}\nFrame rate: 144\n"
-     "This is the default optimisation script: nothing was changed.\n",
-     "", 0},
+    {Pair::Default, Via::Both, L"", 0, Installed("Arguments: none\n"), "", 0},
+    {Pair::Default, Via::Both, L"a \"b c\"", 0, Installed("Arguments: [a] [b c]\n"), "", 0},
+    {Pair::Default, Via::Both, L"--optimize", 0, Optimized("Frame rate: left as it is\n"), "", 0},
+    {Pair::Default, Via::Both, L"--optimize 144", 0, Optimized("Frame rate: 144\n"), "", 0},
     {Pair::Default, Via::Both, L"--optimize -FPS 60 -Verbose x", 0,
-     "Yorn UI optimisation, package folder: {folder}\nFrame rate: 60\nOther arguments: [x]\n"
-     "This is the default optimisation script: nothing was changed.\n",
-     "", 0},
+     Optimized("Frame rate: 60\nOther arguments: [x]\n"), "", 0},
     // PowerShell refuses what the default pair does not take.
-    {Pair::Default, Via::Both, L"--optimize 5", 0, "",
-     "Optimize-Yorn-UI.ps1: Cannot validate argument on parameter 'FPS'. The 5 argument is less "
-     "than the minimum allowed range of 30. Supply an argument that is greater than or equal to 30 "
-     "and then try the command again.\n",
-     1},
-    {Pair::Default, Via::Launcher, L"--optimize -1", 0, "",
-     "Optimize-Yorn-UI.ps1: Cannot validate argument on parameter 'FPS'. The -1 argument is less "
-     "than the minimum allowed range of 30. Supply an argument that is greater than or equal to 30 "
-     "and then try the command again.\n",
-     1},
-    {Pair::Default, Via::Launcher, L"-X 1", 0,
-     "Yorn UI install, package folder: {folder}\nArguments: [-X] [1]\n"
-     "This is the default install script: nothing was changed.\n",
-     "", 0},
+    {Pair::Default, Via::Both, L"--optimize 5", 0, "", BelowRange("5"), 1},
+    {Pair::Default, Via::Launcher, L"--optimize -1", 0, "", BelowRange("-1"), 1},
+    {Pair::Default, Via::Launcher, L"-X 1", 0, Installed("Arguments: [-X] [1]\n"), "", 0},
     {Pair::Default, Via::Launcher, L"-o x", 0, "",
      "Install-Yorn-UI.ps1: Parameter cannot be processed because the parameter name 'o' is "
      "ambiguous. Possible matches include: -OutVariable -OutBuffer.\n",
@@ -204,9 +195,7 @@ TEST(RealPowerShell, ShowsWhatAUserSees) {
   // literally (5.1 reads it as a wildcard pattern, and finds no script).
   const std::wstring brackets = PackageWith(L"Yorn UI [1.0]", Pair::Default);
   const Outcome found = LaunchAndRecord(brackets + L"Install-Yorn-UI.exe", L"l.exe x");
-  EXPECT_EQ(found.Output, "Yorn UI install, package folder: " + LinuxPath(brackets) +
-                              "\nArguments: [x]\n"
-                              "This is the default install script: nothing was changed.\n");
+  EXPECT_EQ(found.Output, WithFolder(Installed("Arguments: [x]\n"), LinuxPath(brackets)));
   EXPECT_EQ(found.ExitCode, 0u);
 }
 

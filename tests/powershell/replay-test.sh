@@ -16,7 +16,7 @@ trap 'tests/wine/wine-prefix.sh down; rm -f "$log"' EXIT
 tests/wine/wine-prefix.sh up "$wine_tests/powershell.exe" >/dev/null
 # Wine programs write to files: through a pipe their output can be lost.
 if ! tests/powershell/broker.sh "$RealPowerShell" \
-  /usr/lib/wine/wine64 "$wine_tests/real_powershell_test.exe" --gtest_filter=-CtrlC.* >"$log" 2>&1; then
+  /usr/lib/wine/wine64 "$wine_tests/real_powershell_test.exe" '--gtest_filter=-CtrlC.*' >"$log" 2>&1; then
   cat "$log"
   echo "error: the scripts under real PowerShell: see above" >&2
   exit 1

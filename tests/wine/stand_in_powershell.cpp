@@ -28,17 +28,17 @@
 #include <cwchar>
 #include <string>
 
+// The C runtime's split must not expand wildcards, as PowerShell's does not.
+extern "C" {
+int _dowildcard = 0;
+}
+
 namespace {
 
 std::wstring Variable(const wchar_t *name) {
   wchar_t value[4096];
   const DWORD length = GetEnvironmentVariableW(name, value, 4096);
   return length > 0 && length < 4096 ? std::wstring(value, length) : std::wstring();
-}
-
-// The C runtime's split must not expand wildcards, as PowerShell's does not.
-extern "C" {
-int _dowildcard = 0;
 }
 
 std::string Utf8(const wchar_t *text) {
@@ -69,6 +69,7 @@ void WriteAll(DWORD stream, const std::string &bytes) {
             nullptr);
 }
 
+// Set when Ctrl+C reached a stand-in that STAND_IN_CTRL_C told to take it.
 volatile LONG Interrupted = 0;
 
 BOOL WINAPI TakeCtrlC(DWORD) {
@@ -140,17 +141,17 @@ int wmain(int argc, wchar_t **argv) {
     CloseHandle(file);
   }
 
+  const auto event = std::wcstoull(Variable(L"STAND_IN_EVENT").c_str(), nullptr, 0);
+  if (event != 0) {
+    SetEvent(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(event)));
+  }
+
   const std::wstring broker = Variable(L"STAND_IN_BROKER");
   if (!broker.empty()) {
     if (!Variable(L"STAND_IN_CTRL_C").empty()) {
       SetConsoleCtrlHandler(TakeCtrlC, TRUE);
     }
     RunThroughBroker(broker, argc, argv);
-  }
-
-  const auto event = std::wcstoull(Variable(L"STAND_IN_EVENT").c_str(), nullptr, 0);
-  if (event != 0) {
-    SetEvent(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(event)));
   }
 
   const std::wstring say = Variable(L"STAND_IN_SAY");

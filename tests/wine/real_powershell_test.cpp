@@ -58,6 +58,11 @@ const ReplayRow Replays[] = {
     // PowerShell refuses what the default pair does not take.
     {Pair::Default, Via::Both, L"--optimize 5", 0, "", BelowRange("5"), 1},
     {Pair::Default, Via::Launcher, L"--optimize -1", 0, "", BelowRange("-1"), 1},
+    // Quoted, the value goes to -FPS; unquoted by the split, it reads as a name.
+    {Pair::Default, Via::Launcher, L"--optimize \"-Verbose\"", 0, "",
+     "Optimize-Yorn-UI.ps1: Missing an argument for parameter 'FPS'. Specify a parameter of type "
+     "'System.Int32' and try again.\n",
+     1},
     {Pair::Default, Via::Launcher, L"-X 1", 0, Installed("Arguments: [-X] [1]\n"), "", 0},
     {Pair::Default, Via::Launcher, L"-o x", 0, "",
      "Install-Yorn-UI.ps1: Parameter cannot be processed because the parameter name 'o' is "

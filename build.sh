@@ -76,14 +76,22 @@ if SigningAsked; then
 else
   Step "Checking the scripts"
 fi
-package/make-package.sh --check "${SigningOptions[@]}" "$scripts"
+# The scripts are checked as they will ship (a UTF-8 byte-order mark added),
+# and packaged from that copy.
+packaged=$(mktemp -d)
+trap 'rm -rf "$packaged"' EXIT
+package/make-package.sh --check "${SigningOptions[@]}" "$scripts" "$packaged"
+Step "Checking the scripts with PowerShell's parser"
+if EnsurePowerShell "the scripts were not checked"; then
+  "$RealPowerShell" -NoProfile -NonInteractive -File scripts/check-scripts.ps1 "$packaged"
+fi
 
 Step "Windows build (MinGW-w64)"
 cmake --preset mingw -DRELEASE_VERSION="$version" -DRELEASE_ICON="$icon"
 cmake --build --preset mingw --target launcher stand_in_powershell
 
 Step "Package (scripts from $scripts)"
-package/make-package.sh "${SigningOptions[@]}" --checked build/mingw dist "$scripts"
+package/make-package.sh "${SigningOptions[@]}" --checked build/mingw dist "$packaged"
 ls -l dist dist/Yorn-UI
 cat dist/SHA256SUMS
 

@@ -4,41 +4,59 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
 
+# Suite TITLE: starts one suite; SkipSuite TITLE: says that one is skipped.
+passed=0 skipped=0
+Suite() { Step "$1" && passed=$((passed + 1)); }
+SkipSuite() { Step "$1: skipped, no PowerShell" && skipped=$((skipped + 1)); }
+
 Step "Checking packages"
 EnsurePackages "${BuildPackages[@]}" clang-format clang-tidy cppcheck shellcheck \
   osslsigncode openssl softhsm2 libengine-pkcs11-openssl python3
+real_powershell=false
+if EnsurePowerShell "the suites that need it are skipped"; then real_powershell=true; fi
 
-Step "Host build and unit tests"
+Suite "Host build and unit tests"
 cmake --preset host
 cmake --build --preset host
 ctest --preset host
 
-Step "Host unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+Suite "Host unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset host-sanitize
 cmake --build --preset host-sanitize
 ctest --preset host-sanitize
 
-Step "Layout and static analysis"
+Suite "Layout and static analysis"
 scripts/lint.sh
 
-Step "Windows build (MinGW-w64) and the tests under Wine"
+Suite "Windows build (MinGW-w64) and the tests under Wine"
 cmake --preset mingw
 cmake --build --preset mingw
 ctest --preset mingw
 
-Step "Windows build (MSVC ABI: clang-cl and lld-link) and the same tests under Wine"
+Suite "Windows build (MSVC ABI: clang-cl and lld-link) and the same tests under Wine"
 EnsurePackages "${MsvcPackages[@]}"
 cmake --preset msvc
 cmake --build --preset msvc
 ctest --preset msvc
 
-Step "Package: reproducible, checksummed, other authors' scripts"
+if $real_powershell; then
+  Suite "Real PowerShell: the scripts run end to end, as Windows hands them their arguments"
+  tests/powershell/replay-test.sh
+  Suite "Real PowerShell: ./build.sh checks an author's scripts before it builds"
+  tests/powershell/check-test.sh
+else
+  SkipSuite "Real PowerShell: the scripts end to end"
+  SkipSuite "Real PowerShell: the author's check"
+fi
+
+Suite "Package: reproducible, checksummed, other authors' scripts"
 tests/package-test.sh
 
-Step "Releases: version, icon, each way of signing, and what is refused"
+Suite "Releases: version, icon, each way of signing, and what is refused"
 tests/release-test.sh
 
-Step "Fuzzing the launch planning (about a minute)"
+Suite "Fuzzing the launch planning (about a minute)"
 fuzz/run.sh 60
 
 Step "All tests passed"
+echo "Suites: $passed passed, 0 failed, $skipped skipped"

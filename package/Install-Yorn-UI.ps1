@@ -10,11 +10,15 @@
     when Windows PowerShell is missing, so the script keeps to what both
     understand. A package replaces the body and keeps the contract:
 
-    - Any arguments are accepted; the common parameters (-Verbose, -Debug,
-      ...) keep their usual meaning, and everything else lands in $Rest.
+    - Any arguments are accepted, and land in $Rest, except the common
+      parameters (-Verbose, -Debug, ...), which keep their usual meaning.
+      PowerShell takes a unique start of one for the whole name (-v is
+      -Verbose), and refuses an ambiguous one (-o could be -OutVariable or
+      -OutBuffer) with exit code 1 before the body runs.
     - The exit code is the launcher's exit code: 0 for success, anything
       else for a failure. The launcher exits with 1 itself when PowerShell
-      cannot start, so failures that must be told apart use other codes.
+      cannot start, and PowerShell does when it refuses the arguments, so
+      failures that must be told apart use other codes.
 #>
 [CmdletBinding(PositionalBinding = $false)]
 param(

@@ -15,12 +15,13 @@
     - -FPS takes a whole number of frames per second from 30 to 1000.
       Leaving it out (the default, 0) means "leave the frame rate as it
       is"; a value outside the range, -1 or 0 included, is refused by
-      PowerShell before the body runs.
+      PowerShell before the body runs, with exit code 1.
     - -FPS is only ever named, never positional, so that other arguments
       cannot be taken for it; they land in $Rest.
     - The exit code is the launcher's exit code: 0 for success, anything
       else for a failure. The launcher exits with 1 itself when PowerShell
-      cannot start, so failures that must be told apart use other codes.
+      cannot start, and PowerShell does when it refuses the arguments, so
+      failures that must be told apart use other codes.
 #>
 [CmdletBinding(PositionalBinding = $false)]
 param(

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Assembles the package from a Windows build:
 #   make-package.sh [SIGNING...] [--checked] BUILD_DIR OUT_DIR [SCRIPTS_DIR]
-#   make-package.sh --check [SIGNING...] SCRIPTS_DIR
-#                   only checks the scripts and the signing options
+#   make-package.sh --check [SIGNING...] SCRIPTS_DIR [PACKAGED_DIR]
+#                   only checks the scripts and the signing options, and
+#                   writes the scripts into PACKAGED_DIR as they will ship
 # SIGNING: --sign-cert CHAIN.pem --sign-key KEY | --sign-pkcs12 FILE.p12,
 # with --sign-password-file FILE, --pkcs11-module LIB.so (for a pkcs11: KEY)
 # and --timestamp URL, as build.sh takes them; --checked says that a --check
@@ -19,7 +20,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../scripts/common.sh"
 source "$here/signing.sh"
-usage="usage: package/make-package.sh [SIGNING...] [--checked] BUILD_DIR OUT_DIR [SCRIPTS_DIR] | --check [SIGNING...] SCRIPTS_DIR"
+usage="usage: package/make-package.sh [SIGNING...] [--checked] BUILD_DIR OUT_DIR [SCRIPTS_DIR] | --check [SIGNING...] SCRIPTS_DIR [PACKAGED_DIR]"
 
 # Both scripts must be there. A signature holds on Windows only when the
 # script reads there as it was hashed: osslsigncode hashes a script without
@@ -58,6 +59,13 @@ MarkUtf8Script() {
   fi
 }
 
+# PackageScripts FROM TO: the two scripts as they ship, before signing.
+PackageScripts() {
+  cp "$1/Install-Yorn-UI.ps1" "$1/Optimize-Yorn-UI.ps1" "$2/"
+  MarkUtf8Script "$2/Install-Yorn-UI.ps1"
+  MarkUtf8Script "$2/Optimize-Yorn-UI.ps1"
+}
+
 check=false checked=false
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -74,8 +82,9 @@ while [ $# -gt 0 ]; do
 done
 
 if $check; then
-  [ $# -eq 1 ] || Refuse "$usage"
+  [ $# -eq 1 ] || [ $# -eq 2 ] || Refuse "$usage"
   CheckScripts "$1"
+  [ $# -eq 1 ] || PackageScripts "$1" "$2"
   if SigningAsked; then
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
@@ -111,9 +120,7 @@ trap 'exit 1' INT TERM HUP
 package="$stage/Yorn-UI"
 mkdir "$package"
 cp "$build/runner/Install-Yorn-UI.exe" "$here/Install-Yorn-UI.cmd" "$package/"
-cp "$scripts/Install-Yorn-UI.ps1" "$scripts/Optimize-Yorn-UI.ps1" "$package/"
-MarkUtf8Script "$package/Install-Yorn-UI.ps1"
-MarkUtf8Script "$package/Optimize-Yorn-UI.ps1"
+PackageScripts "$scripts" "$package"
 
 # The command script cannot carry a signature; the other three are signed
 # before they are zipped and summed, so that both hold the signed bytes.

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Shows one launch of the built launcher under Wine, with the test stand-in
 # in place of Windows PowerShell: the command line PowerShell would receive
-# and the exit code that comes back.
+# and the exit code that comes back. When RealPowerShell names pwsh (see
+# EnsurePowerShell), the same launch again with the stand-in handing its
+# arguments to pwsh: what the script printed and PowerShell's exit code.
 #   demo-launch.sh LAUNCHER_EXE STAND_IN_EXE ARGUMENT...
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,3 +27,13 @@ echo "PowerShell would receive:"
 printf '  %s\n' "$(iconv -f UTF-16LE -t UTF-8 "$record" | tr '\0' '\n' | head -n 1)"
 echo "Exit code: $status"
 rm -rf "$(dirname "$record")"
+
+[ -n "${RealPowerShell:-}" ] || exit 0
+output=$(mktemp)
+status=0
+tests/powershell/broker.sh "$RealPowerShell" /usr/lib/wine/wine64 "$launcher" "$@" </dev/null >"$output" 2>&1 ||
+  status=$?
+echo "With real PowerShell ($RealPowerShell) running the script, it printed:"
+sed 's/^/  /' "$output"
+echo "Exit code: $status"
+rm -f "$output"

@@ -13,12 +13,12 @@ SOURCE_DATE_EPOCH=$(BuildEpoch)
 export SOURCE_DATE_EPOCH
 wine_tests=$PWD/build/mingw/tests/wine
 work=$(mktemp -d)
-src=$work/src c=$work/credentials
+c=$work/credentials
 responder=
 trap '[ -z "$responder" ] || kill $responder; rm -rf "$work"' EXIT
 trap 'echo "error: release-test.sh, line $LINENO failed" >&2' ERR
-mkdir -p "$src" "$c/tokens" "$work/scripts"
-git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$src"
+source tests/build-in-copy.sh
+mkdir -p "$c/tokens" "$work/scripts"
 responder_script=$PWD/tests/timestamp-responder.py
 
 echo "Credentials, icon and scripts"
@@ -84,8 +84,6 @@ cp "$work/scripts/Install-Yorn-UI.ps1" "$work/ansi-scripts/"
 # shellcheck disable=SC2016 # $FPS is PowerShell's
 printf 'param([int] $FPS)\r\nWrite-Output "Caf\351 $FPS"\r\n' >"$work/ansi-scripts/Optimize-Yorn-UI.ps1"
 
-Build() { (cd "$src" && timeout 600 ./build.sh "$@" </dev/null >"$work/build.log" 2>&1); }
-Snapshot() { (cd "$src/dist" && find . -printf '%p %s %m %T@\n' | sort && find . -type f -exec sha256sum {} + | sort); }
 Unsigned() { rm -f "$2" && osslsigncode remove-signature -in "$1" -out "$2" >/dev/null; }
 # Runs a Windows-side test program against LAUNCHER_EXE in the copy's prefix.
 WineTest() {
@@ -150,22 +148,6 @@ Release "key on a PKCS#11 token" --sign-cert "$c/author-chain.pem" --sign-key "p
   --pkcs11-module /usr/lib/softhsm/libsofthsm2.so --sign-password-file "$c/pin"
 echo "Every way of signing verifies; two signed builds are byte-identical."
 
-# Refused PROBLEM ARGUMENT...: the build fails with one error line that
-# names PROBLEM, and leaves dist/ and no staging folder behind.
-Refused() {
-  local before
-  before=$(Snapshot)
-  refused_status=0
-  Build "${@:2}" || refused_status=$?
-  [ $refused_status -ne 0 ] || Fail "refused nothing where it should refuse: $1"
-  local errors
-  errors=$(grep '^error: ' "$work/build.log" || true)
-  [ "$(echo "$errors" | wc -l)" -eq 1 ] && [[ $errors == *"$1"* ]] ||
-    Fail "expected one error naming \"$1\", got: ${errors:-$(tail -n 3 "$work/build.log")}"
-  [ "$before" = "$(Snapshot)" ] || Fail "dist/ changed on: $errors"
-  ! ls -d "$src"/dist.* >/dev/null 2>&1 || Fail "a staging folder was left on: $errors"
-  echo "Refused: ${errors#error: }"
-}
 pem=(--sign-key "$c/leaf.key")
 Refused "wrong password" --sign-cert "$c/author-chain.pem" --sign-key "$c/leaf-encrypted.key" --sign-password-file "$c/wrong"
 Refused "give its password" --sign-cert "$c/author-chain.pem" --sign-key "$c/leaf-encrypted.key"

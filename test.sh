@@ -32,12 +32,14 @@ Suite "Windows build (MinGW-w64) and the tests under Wine"
 cmake --preset mingw
 cmake --build --preset mingw
 ctest --preset mingw
+WINEPREFIX=$PWD/build/mingw/wineprefix tests/wine/wine-prefix.sh starts
 
 Suite "Windows build (MSVC ABI: clang-cl and lld-link) and the same tests under Wine"
 EnsurePackages "${MsvcPackages[@]}"
 cmake --preset msvc
 cmake --build --preset msvc
 ctest --preset msvc
+WINEPREFIX=$PWD/build/msvc/wineprefix tests/wine/wine-prefix.sh starts
 
 if $real_powershell; then
   Suite "Real PowerShell: the scripts run end to end, as Windows hands them their arguments"

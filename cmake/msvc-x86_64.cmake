@@ -24,8 +24,8 @@ else()
   # Nothing links without the C runtime, so the compiler checks only compile.
   set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
   set(LAUNCHER_TEST_TOOLCHAIN_FILE ${CMAKE_CURRENT_LIST_DIR}/mingw-w64-x86_64.cmake)
-  # CTest runs the Windows test programs under Wine.
-  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+  # CTest runs the Windows test programs under Wine, as scripts/wine runs it.
+  get_filename_component(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine ABSOLUTE)
 endif()
 
 # The launcher without a C runtime: none selected, no security cookie (/GS-),

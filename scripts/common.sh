@@ -41,8 +41,9 @@ UseWine() {
     [[ $name =~ ^[A-Z]+$ ]] && export "$name=$value"
   done <"$ProjectRoot/scripts/wine.env"
 }
+# How every Wine run of the project starts a Windows program (scripts/wine).
 # shellcheck disable=SC2034 # used by the scripts that source this file
-Wine=/usr/lib/wine/wine64
+Wine=$ProjectRoot/scripts/wine
 
 # EnsurePackages pkg...: installs whichever of the packages are missing, with
 # one apt-get update first; does nothing when all are present.

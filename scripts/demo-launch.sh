@@ -31,7 +31,7 @@ rm -rf "$(dirname "$record")"
 [ -n "${RealPowerShell:-}" ] || exit 0
 output=$(mktemp)
 status=0
-tests/powershell/broker.sh "$RealPowerShell" /usr/lib/wine/wine64 "$launcher" "$@" </dev/null >"$output" 2>&1 ||
+tests/powershell/broker.sh "$RealPowerShell" "$Wine" "$launcher" "$@" </dev/null >"$output" 2>&1 ||
   status=$?
 echo "With real PowerShell ($RealPowerShell) running the script, it printed:"
 sed 's/^/  /' "$output"

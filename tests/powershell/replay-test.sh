@@ -6,9 +6,10 @@
 # EnsurePowerShell).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source scripts/common.sh
 : "${RealPowerShell:?RealPowerShell must name pwsh; EnsurePowerShell sets it}"
 wine_tests=$PWD/build/mingw/tests/wine
-export WINEPREFIX=$PWD/build/mingw/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+UseWine "$PWD/build/mingw/wineprefix"
 export LAUNCHER_EXE=$PWD/build/mingw/runner/Install-Yorn-UI.exe COMMAND_SCRIPT=$PWD/package/Install-Yorn-UI.cmd \
   DEFAULT_SCRIPTS=$PWD/package BINDING_SCRIPTS=$PWD/tests/powershell/binding-pair
 log=$(mktemp)
@@ -16,7 +17,7 @@ trap 'tests/wine/wine-prefix.sh down; rm -f "$log"' EXIT
 tests/wine/wine-prefix.sh up "$wine_tests/powershell.exe" >/dev/null
 # Wine programs write to files: through a pipe their output can be lost.
 if ! tests/powershell/broker.sh "$RealPowerShell" \
-  /usr/lib/wine/wine64 "$wine_tests/real_powershell_test.exe" '--gtest_filter=-CtrlC.*' >"$log" 2>&1; then
+  "$Wine" "$wine_tests/real_powershell_test.exe" '--gtest_filter=-CtrlC.*' >"$log" 2>&1; then
   cat "$log"
   echo "error: the scripts under real PowerShell: see above" >&2
   exit 1
@@ -24,7 +25,7 @@ fi
 grep -E '^\[ +(PASSED|OK) +\]' "$log"
 
 # Ctrl+C needs a console, which Wine gives only to a program on a terminal.
-command=$(printf '%q ' /usr/lib/wine/wine64 "$wine_tests/real_powershell_test.exe" --gtest_filter='CtrlC.*' --gtest_color=no)
+command=$(printf '%q ' "$Wine" "$wine_tests/real_powershell_test.exe" --gtest_filter='CtrlC.*' --gtest_color=no)
 if ! script -qec "$command" "$log" </dev/null >/dev/null 2>&1; then
   cat "$log"
   echo "error: Ctrl+C in the launcher: see above" >&2

@@ -8,7 +8,7 @@
 #   wine-prefix.sh starts        prints how many of the harness's starts
 #                                Wine refused since the last "up".
 set -euo pipefail
-wine=/usr/lib/wine/wine64
+wine=$(dirname "$0")/../../scripts/wine
 server=/usr/lib/wine/wineserver
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
 # Each test program appends one line of counts here (see e2e_harness.cpp).

@@ -120,6 +120,7 @@ EnsurePowerShell() {
 # PowerShellVersion PWSH: its version when it is 7.2 or later, else nothing.
 PowerShellVersion() {
   local version
+  # shellcheck disable=SC2016 # $PSVersionTable is PowerShell's
   version=$("$1" -NoLogo -NoProfile -NonInteractive -Command '$PSVersionTable.PSVersion.ToString()' 2>/dev/null) || return 0
   [[ $version =~ ^([0-9]+)\.([0-9]+) ]] || return 0
   [ "${BASH_REMATCH[1]}" -gt 7 ] || { [ "${BASH_REMATCH[1]}" -eq 7 ] && [ "${BASH_REMATCH[2]}" -ge 2 ]; } || return 0

@@ -4,6 +4,7 @@
 # scratch folder; sets `src`, the copy, and gives the build and the check of
 # a refusal.
 
+: "${work:?work must name the scratch folder}"
 src=$work/src
 mkdir -p "$src"
 git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$src"

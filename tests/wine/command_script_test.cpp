@@ -167,7 +167,7 @@ TEST(CommandScript, RunsNothingFromTheArguments) {
   const std::wstring folder = MakePackage(L"script");
   const std::wstring package = WithoutTrailingBackslash(folder);
   const std::wstring scratch = package.substr(0, package.find_last_of(L'\\'));
-  // From here on the harness's own files (the streams, the record) exist.
+  // From here on the scratch folder holds the harness's folder of cases.
   RunScript(folder, L"x");
   const struct {
     const wchar_t *Tail;
@@ -202,6 +202,8 @@ TEST(CommandScript, RunsNothingFromTheArguments) {
     EXPECT_EQ(outcome.ErrorOutput, "");
     EXPECT_EQ(Narrowed(NamesIn(scratch)), Narrowed(scratchBefore));
     EXPECT_EQ(Narrowed(NamesIn(folder)), Narrowed(packageBefore));
+    // cmd.exe starts in the case's own folder.
+    EXPECT_EQ(Narrowed(outcome.StrayFiles), std::vector<std::string>{});
   }
 }
 

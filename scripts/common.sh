@@ -60,8 +60,10 @@ EnsurePackages() {
   local sudo=()
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   echo "Installing: ${missing[*]}"
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # Another install that holds dpkg's lock is waited for, not failed on.
+  local apt=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -q)
+  "${sudo[@]}" "${apt[@]}" update
+  "${sudo[@]}" "${apt[@]}" install -y --no-install-recommends "${missing[@]}"
 }
 
 # What building and testing need: CMake and Ninja, the host compiler and

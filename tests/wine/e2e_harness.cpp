@@ -87,9 +87,13 @@ std::string ReadWhole(const std::wstring &path) {
 
 namespace {
 
+std::vector<std::wstring> RemoveCaseFolder(const std::wstring &folder);
+
 // Every case gets a folder of its own for its streams and the stand-in's
 // record, so that nothing a case leaves behind (a file still held by a
-// process on its way out, say) can reach the next one.
+// process on its way out, say) can reach the next one. Wine reuses process
+// ids from run to run, so a folder of the same name that an interrupted run
+// left behind is emptied first.
 std::wstring CaseFolder() {
   static unsigned cases = 0;
   CreateDirectoryW(ScratchRoot, nullptr);
@@ -97,6 +101,7 @@ std::wstring CaseFolder() {
   CreateDirectoryW(casesRoot.c_str(), nullptr);
   const std::wstring folder = casesRoot + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                               std::to_wstring(++cases) + L"\\";
+  RemoveCaseFolder(folder);
   EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << "cannot make the case folder";
   return folder;
 }

@@ -44,6 +44,8 @@ up)
   rm -f "$powershell/powershell.exe.away"
   cp "$2" "$powershell/powershell.exe"
   : >"$starts"
+  # The cases of an interrupted run are of no use to this one.
+  rm -rf "$WINEPREFIX/drive_c/yorn-e2e/cases"
   echo "Stand-in installed at C:\\windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe"
   ;;
 down)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Layout and static analysis of the product and test sources, and the same
-# for every shell script (shellcheck); fails on any finding. Needs the host
-# build's compile_commands.json.
+# Layout and static analysis of the product and test sources, the same for
+# every shell script (shellcheck), and the relative links of every Markdown
+# file; fails on any finding. Needs the host build's compile_commands.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,10 +18,12 @@ ShellScripts() {
   done
 }
 mapfile -t shells < <(ShellScripts)
+mapfile -t markdown < <(Files '*.md')
 
 clang-format --dry-run --Werror "${sources[@]}"
 clang-tidy --quiet -p build/host "${product[@]}" 2>/dev/null
 cppcheck --quiet --error-exitcode=1 --std=c++17 --enable=warning,style,performance,portability \
   --suppress=missingIncludeSystem --inline-suppr -I launch_plan -I runner launch_plan runner
 shellcheck "${shells[@]}"
+scripts/check-links.py "${markdown[@]}"
 echo "Layout, clang-tidy and cppcheck: clean; shellcheck: ${#shells[@]} shell scripts clean."

@@ -10,7 +10,7 @@ rem ours, so that a quoted ampersand or angle bracket stays quoted; PROBE is a
 rem copy with every quote replaced by "#", which can be cut and compared
 rem inside quotes safely. A metacharacter that the caller escaped with a caret
 rem instead reaches %* outside quotes, and SET REST acts on it: a batch file
-rem has no way to read %* that cmd.exe does not parse (README.md).
+rem has no way to read %* that cmd.exe does not parse (docs/command-script.md).
 setlocal EnableExtensions DisableDelayedExpansion
 rem A variable named ERRORLEVEL would hide the real exit code.
 set "ERRORLEVEL="

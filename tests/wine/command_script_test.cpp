@@ -183,7 +183,7 @@ TEST(CommandScript, RunsNothingFromTheArguments) {
       // cmd.exe expands a variable in its own line.
       {L"%PATH%", {PathVariable()}},
       // Wine's cmd.exe expands percent signs once more as it substitutes
-      // %*, so a lone one goes; Windows' keeps it (README).
+      // %*, so a lone one goes; Windows' keeps it (docs/command-script.md).
       {L"100%", {L"100"}},
   };
   for (const auto &row : rows) {

@@ -68,7 +68,7 @@ const ReplayRow Replays[] = {
      "Install-Yorn-UI.ps1: Parameter cannot be processed because the parameter name 'o' is "
      "ambiguous. Possible matches include: -OutVariable -OutBuffer.\n",
      1},
-    // What a script receives, from the binding pair.
+    // What a script receives (docs/package-authors.md), from the binding pair.
     {Pair::Binding, Via::Launcher, L"--optimize 144", 0, "Optimize-Yorn-UI.ps1\nFPS Int32 [144]\n",
      "", 0},
     {Pair::Binding, Via::Launcher, L"--optimize \"60\"", 0,

@@ -6,7 +6,7 @@
 # --version and --icon make the release the author's own; the signing
 # options sign the launcher and both scripts with Authenticode (KEY is a PEM
 # file or a pkcs11: URI; passwords and PINs only ever come from a file).
-# The README's section for package authors has an example of each.
+# docs/package-authors.md has an example of each.
 set -euo pipefail
 source "$(dirname "$0")/scripts/common.sh"
 source "$(dirname "$0")/package/signing.sh"

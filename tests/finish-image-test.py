@@ -44,15 +44,16 @@ def Image(headers_size=0x400, gap_byte=0, certificate=False, symbol_table=False)
     return bytes(image)
 
 
-# name, image given, exit status, and after it the file's size and the
-# headers' size, where the section's data then starts
+# name, image given, and what to expect: the file's size and the headers'
+# size (where the section's data then starts) once finished, or words of the
+# one error line that refuses it
 ROWS = [
-    ("a gap of zeros after the headers", Image(), 0, 0x600, 0x200),
-    ("headers already in one block", Image(headers_size=0x200), 0, 0x600, 0x200),
-    ("a byte in the gap", Image(gap_byte=1), 1, None, None),
-    ("a certificate table", Image(certificate=True), 1, None, None),
-    ("a COFF symbol table", Image(symbol_table=True), 1, None, None),
-    ("not an image", b"ZM" + bytes(0x600), 1, None, None),
+    ("a gap of zeros after the headers", Image(), (0x600, 0x200)),
+    ("headers already in one block", Image(headers_size=0x200), (0x600, 0x200)),
+    ("a byte in the gap", Image(gap_byte=1), "not empty"),
+    ("a certificate table", Image(certificate=True), "certificate table"),
+    ("a COFF symbol table", Image(symbol_table=True), "symbol table"),
+    ("not an image", b"ZM" + bytes(0x600), "not an MZ image"),
 ]
 
 
@@ -60,19 +61,26 @@ def Main():
     failures = []
     with tempfile.TemporaryDirectory() as scratch:
         path = os.path.join(scratch, "image.exe")
-        for name, given, status, size, headers in ROWS:
+        for name, given, want in ROWS:
             with open(path, "wb") as file:
                 file.write(given)
             ran = subprocess.run([sys.executable, FINISH, path], capture_output=True, check=False)
             with open(path, "rb") as file:
                 after = file.read()
-            if ran.returncode != status:
-                failures.append(f"{name}: exit {ran.returncode}, not {status}: {ran.stderr!r}")
-                continue
-            if status != 0:
-                if after != given:
+            said = ran.stderr.decode(errors="replace")
+            if isinstance(want, str):
+                # One line, and no traceback after it.
+                if (ran.returncode, said.count("\n")) != (1, 1) \
+                        or not said.startswith(f"error: {path}: ") or want not in said:
+                    failures.append(f"{name}: exit {ran.returncode}, not 1 with one line "
+                                    f"that says {want!r}: {said!r}")
+                elif after != given:
                     failures.append(f"{name}: the refused image was changed")
                 continue
+            if ran.returncode != 0:
+                failures.append(f"{name}: exit {ran.returncode}, not 0: {said!r}")
+                continue
+            size, headers = want
             # The section's bytes stay as they were, but for the debug
             # entry's file offset, which follows its data.
             section = bytearray(given[len(given) - len(DATA):])

@@ -16,9 +16,19 @@ image changes.
 The checksum is written last, over the finished bytes (lld-link 14 has no
 /RELEASE to write one at all).
 
-Refuses (exit 1) anything it does not know to be safe to change: an image with
-a certificate table or a COFF symbol table, or a gap that holds anything but
-zeros. Exit 2 for a wrong command line.
+Refuses anything it does not know to be safe to change, with one line
+"error: IMAGE: why" and exit 1, the file left as it was:
+  - headers that do not hold together: a file that ends inside them, a PE
+    header past its end, an optional header too short for PE32+ or for its
+    NumberOfRvaAndSizes directories, a file alignment that is not a power of
+    two from 512 to 64K, a section table past the end of the file, or a
+    SizeOfHeaders past it, inside the section table or not a multiple of the
+    file alignment;
+  - a section whose data lies among the headers or runs past the end of the
+    file;
+  - a certificate table or a COFF symbol table;
+  - a gap that holds anything but zeros.
+Exit 2 for a wrong command line.
 """
 
 import os
@@ -28,6 +38,7 @@ import sys
 PE32_PLUS = 0x20B
 CERTIFICATE_DIRECTORY = 4
 DEBUG_DIRECTORY = 6
+DIRECTORIES_OFFSET = 112  # PE32+'s optional header up to its data directories
 SECTION_HEADER_SIZE = 40
 DEBUG_ENTRY_SIZE = 28
 
@@ -56,14 +67,23 @@ def Checksum(image, checksum_offset):
 def Finish(image):
     if image[:2] != b"MZ":
         raise Refused("not an MZ image")
+    if len(image) < 0x40:
+        raise Refused("the file ends inside the MS-DOS header")
     pe = Field(image, 0x3C, "<I")
+    coff = pe + 4
+    optional = coff + 20
+    if optional > len(image):
+        raise Refused(f"the PE header at {pe:#x} lies past the end of the file")
     if image[pe:pe + 4] != b"PE\0\0":
         raise Refused("no PE signature")
-    coff = pe + 4
     section_count = Field(image, coff + 2, "<H")
     symbol_table = Field(image, coff + 8, "<I")
     optional_size = Field(image, coff + 16, "<H")
-    optional = coff + 20
+    sections = optional + optional_size
+    if sections > len(image):
+        raise Refused("the optional header runs past the end of the file")
+    if optional_size < DIRECTORIES_OFFSET:
+        raise Refused(f"an optional header of {optional_size} bytes is too short for PE32+")
     if Field(image, optional, "<H") != PE32_PLUS:
         raise Refused("not PE32+")
     file_alignment = Field(image, optional + 36, "<I")
@@ -71,8 +91,25 @@ def Finish(image):
     headers_size = Field(image, headers_size_offset, "<I")
     checksum_offset = optional + 64
     directory_count = Field(image, optional + 108, "<I")
-    directories = optional + 112
-    sections = optional + optional_size
+    directories = optional + DIRECTORIES_OFFSET
+    if directories + 8 * directory_count > sections:
+        raise Refused(f"NumberOfRvaAndSizes {directory_count} is more than the optional header"
+                      " holds")
+    # The headers are rounded up to the file alignment, so it has to be one
+    # the format allows: a power of two from 512 to 64K (or less where the
+    # sections are aligned to less than a page, which neither linker makes).
+    if file_alignment not in [1 << n for n in range(9, 17)]:
+        raise Refused(f"a file alignment of {file_alignment:#x} is not a power of two from 512"
+                      " to 64K")
+    headers_end = sections + SECTION_HEADER_SIZE * section_count
+    if headers_end > len(image):
+        raise Refused("the section table runs past the end of the file")
+    if headers_size > len(image):
+        raise Refused(f"SizeOfHeaders {headers_size:#x} is past the end of the file")
+    if headers_size < headers_end:
+        raise Refused(f"SizeOfHeaders {headers_size:#x} ends inside the section table")
+    if headers_size % file_alignment:
+        raise Refused(f"SizeOfHeaders {headers_size:#x} is not a multiple of the file alignment")
 
     def Directory(index):
         if index >= directory_count:
@@ -84,17 +121,21 @@ def Finish(image):
     if Directory(CERTIFICATE_DIRECTORY)[1] != 0:
         raise Refused("a certificate table points into the file")
 
-    headers_end = sections + SECTION_HEADER_SIZE * section_count
+    section_table = [sections + SECTION_HEADER_SIZE * i for i in range(section_count)]
+    for number, header in enumerate(section_table, 1):
+        raw_size, raw = struct.unpack_from("<II", image, header + 16)
+        if (raw != 0 or raw_size != 0) and raw < headers_size:
+            raise Refused(f"section {number}'s data lies among the headers")
+        if raw + raw_size > len(image):
+            raise Refused(f"section {number}'s data runs past the end of the file")
+
     needed = -(-headers_end // file_alignment) * file_alignment
     gap = headers_size - needed
     if gap > 0:
         if any(image[headers_end:headers_size]):
             raise Refused("the space after the headers is not empty")
-        section_table = [sections + SECTION_HEADER_SIZE * i for i in range(section_count)]
         for header in section_table:
             raw = Field(image, header + 20, "<I")
-            if raw != 0 and raw < headers_size:
-                raise Refused("a section's data lies among the headers")
             if raw != 0:
                 struct.pack_into("<I", image, header + 20, raw - gap)
         struct.pack_into("<I", image, headers_size_offset, needed)
@@ -119,17 +160,17 @@ def Main(arguments):
         print("usage: finish-image.py IMAGE", file=sys.stderr)
         return 2
     path = arguments[0]
+    temporary = path + ".finishing"
     try:
         with open(path, "rb") as file:
             image = bytearray(file.read())
         Finish(image)
+        with open(temporary, "wb") as file:
+            file.write(image)
+        os.replace(temporary, path)
     except (OSError, struct.error, Refused) as problem:
         print(f"error: {path}: {problem}", file=sys.stderr)
         return 1
-    temporary = path + ".finishing"
-    with open(temporary, "wb") as file:
-        file.write(image)
-    os.replace(temporary, path)
     return 0
 
 

@@ -4,6 +4,7 @@ lay them out, one row per case, and checks what it leaves in the file (the
 image guard checks the checksum of the real images against Windows' own).
     finish-image-test.py"""
 import os
+import runpy
 import struct
 import subprocess
 import sys
@@ -17,19 +18,22 @@ DEBUG_RVA = 0x1100  # a debug entry, 256 bytes into .text
 DATA = bytes(range(256)) * 4  # .text's 1 KiB, recognisable wherever it lands
 
 
-def Image(headers_size=0x400, gap_byte=0, certificate=False, symbol_table=False):
+def Image(headers_size=0x400, gap_byte=0, certificate=False, symbol_table=False,
+          alignment=0x200, pe_offset=PE, optional_size=240, directory_count=16,
+          section_count=1, size_of_headers=None):
     """One section (.text at RVA 0x1000) after headers of headers_size bytes,
-    and a debug entry whose data lies in the section's last 16 bytes."""
+    and a debug entry whose data lies in the section's last 16 bytes; the
+    other arguments give the headers' fields other values than the layout's."""
     image = bytearray(headers_size) + DATA
     image[0:2] = b"MZ"
-    struct.pack_into("<I", image, 0x3C, PE)
+    struct.pack_into("<I", image, 0x3C, pe_offset)
     image[PE:PE + 4] = b"PE\0\0"
-    struct.pack_into("<HHIIIHH", image, PE + 4, 0x8664, 1, 0, 0x1000 if symbol_table else 0, 0,
-                     240, 0x22)
+    struct.pack_into("<HHIIIHH", image, PE + 4, 0x8664, section_count, 0,
+                     0x1000 if symbol_table else 0, 0, optional_size, 0x22)
     struct.pack_into("<H", image, OPTIONAL, 0x20B)
-    struct.pack_into("<I", image, OPTIONAL + 36, 0x200)
-    struct.pack_into("<I", image, OPTIONAL + 60, headers_size)
-    struct.pack_into("<I", image, OPTIONAL + 108, 16)
+    struct.pack_into("<I", image, OPTIONAL + 36, alignment)
+    struct.pack_into("<I", image, OPTIONAL + 60, size_of_headers or headers_size)
+    struct.pack_into("<I", image, OPTIONAL + 108, directory_count)
     struct.pack_into("<II", image, OPTIONAL + 112 + 8 * 6, DEBUG_RVA, 28)
     if certificate:
         struct.pack_into("<II", image, OPTIONAL + 112 + 8 * 4, len(image), 8)
@@ -54,7 +58,35 @@ ROWS = [
     ("a certificate table", Image(certificate=True), "certificate table"),
     ("a COFF symbol table", Image(symbol_table=True), "symbol table"),
     ("not an image", b"ZM" + bytes(0x600), "not an MZ image"),
+    ("a PE header past the end", Image(pe_offset=0x10000), "PE header at 0x10000"),
+    ("an optional header too short", Image(optional_size=96), "too short for PE32+"),
+    ("more directories than fit", Image(directory_count=17), "NumberOfRvaAndSizes 17"),
+    ("a file alignment of zero", Image(alignment=0), "file alignment of 0x0"),
+    ("a file alignment not a power of two", Image(alignment=0x300), "file alignment of 0x300"),
+    ("a section table past the end", Image(section_count=64), "section table runs past"),
+    ("SizeOfHeaders past the end", Image(size_of_headers=0x1000), "0x1000 is past the end"),
+    ("SizeOfHeaders inside the section table", Image(section_count=12, size_of_headers=0x200),
+     "inside the section table"),
+    ("SizeOfHeaders not a multiple of the alignment", Image(size_of_headers=0x300),
+     "not a multiple"),
+    ("a truncated file", Image()[:0x700], "section 1's data runs past the end"),
 ]
+
+
+def Truncations(image):
+    """The image cut short at each length must be refused: not finished, and
+    not met with any other exception, which would end in a traceback."""
+    finish = runpy.run_path(FINISH)
+    failures = []
+    for length in range(len(image)):
+        try:
+            finish["Finish"](bytearray(image[:length]))
+            failures.append(f"cut to {length:#x} bytes: finished")
+        except finish["Refused"]:
+            pass
+        except Exception as problem:
+            failures.append(f"cut to {length:#x} bytes: {problem!r}")
+    return failures
 
 
 def Main():
@@ -97,12 +129,13 @@ def Main():
                     failures.append(f"{name}: {what} differ from offset {first:#x}")
                 elif got != want:
                     failures.append(f"{name}: {what} {got:#x}, not {want:#x}")
+        failures += Truncations(Image())
         usage = subprocess.run([sys.executable, FINISH], capture_output=True, check=False)
         if usage.returncode != 2:
             failures.append(f"no argument: exit {usage.returncode}, not 2")
     for failure in failures:
         print(failure, file=sys.stderr)
-    print(f"{len(ROWS) + 1} cases, {len(failures)} failures")
+    print(f"{len(ROWS) + 2} cases, {len(failures)} failures")
     return 1 if failures else 0
 
 

@@ -20,7 +20,8 @@ DATA = bytes(range(256)) * 4  # .text's 1 KiB, recognisable wherever it lands
 
 def Image(headers_size=0x400, gap_byte=0, certificate=False, symbol_table=False,
           alignment=0x200, pe_offset=PE, optional_size=240, directory_count=16,
-          section_count=1, size_of_headers=None):
+          section_count=1, size_of_headers=None, relocations=0, line_numbers=0,
+          debug_rva=DEBUG_RVA, debug_data=None, bound_imports=0, overlay=b""):
     """One section (.text at RVA 0x1000) after headers of headers_size bytes,
     and a debug entry whose data lies in the section's last 16 bytes; the
     other arguments give the headers' fields other values than the layout's."""
@@ -34,18 +35,21 @@ def Image(headers_size=0x400, gap_byte=0, certificate=False, symbol_table=False,
     struct.pack_into("<I", image, OPTIONAL + 36, alignment)
     struct.pack_into("<I", image, OPTIONAL + 60, size_of_headers or headers_size)
     struct.pack_into("<I", image, OPTIONAL + 108, directory_count)
-    struct.pack_into("<II", image, OPTIONAL + 112 + 8 * 6, DEBUG_RVA, 28)
+    struct.pack_into("<II", image, OPTIONAL + 112 + 8 * 6, debug_rva, 28)
+    struct.pack_into("<II", image, OPTIONAL + 112 + 8 * 11, bound_imports,
+                     0x28 if bound_imports else 0)
     if certificate:
         struct.pack_into("<II", image, OPTIONAL + 112 + 8 * 4, len(image), 8)
     image[SECTIONS:SECTIONS + 8] = b".text\0\0\0"
-    struct.pack_into("<IIII", image, SECTIONS + 8, len(DATA), 0x1000, len(DATA), headers_size)
+    struct.pack_into("<IIIIII", image, SECTIONS + 8, len(DATA), 0x1000, len(DATA), headers_size,
+                     relocations, line_numbers)
     entry = headers_size + DEBUG_RVA - 0x1000
     image[entry:entry + 28] = bytes(28)
     struct.pack_into("<IIII", image, entry + 12, 2, 16, 0x1000 + len(DATA) - 16,
-                     headers_size + len(DATA) - 16)
+                     debug_data or headers_size + len(DATA) - 16)
     if gap_byte:
         image[0x300] = gap_byte
-    return bytes(image)
+    return bytes(image + overlay)
 
 
 # name, image given, and what to expect: the file's size and the headers'
@@ -70,6 +74,13 @@ ROWS = [
     ("SizeOfHeaders not a multiple of the alignment", Image(size_of_headers=0x300),
      "not a multiple"),
     ("a truncated file", Image()[:0x700], "section 1's data runs past the end"),
+    ("a section's relocations", Image(relocations=0x500), "section 1 has relocations"),
+    ("a section's line numbers", Image(line_numbers=0x580), "section 1 has line numbers"),
+    ("a debug directory running past its section", Image(debug_rva=0x13F0),
+     "debug directory is not whole entries"),
+    ("debug data among the headers", Image(debug_data=0x380), "debug entry's data lies"),
+    ("bytes after the section's data", Image(overlay=bytes(16)), "goes on past the data"),
+    ("bound imports in the gap", Image(bound_imports=0x300), "data directory 11 points"),
 ]
 
 

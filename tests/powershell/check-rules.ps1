@@ -1,0 +1,128 @@
+<#
+    The author's check, rule by rule, in one PowerShell process: each row
+    puts its text in one script beside the other script of the default
+    pair, and gives every line the check must print for it, in order
+    ("SCRIPT:" is the row's script), or none for a script that passes.
+        pwsh -NoProfile -File check-rules.ps1
+#>
+Set-StrictMode -Version Latest
+$ErrorActionPreference = 'Stop'
+$project = Join-Path $PSScriptRoot '../..'
+Import-Module (Join-Path $project 'scripts/check-scripts.psm1')
+
+$s = 'Windows PowerShell 5.1, which the launcher starts,'
+$fx = "$s runs on .NET Framework 4.8, which"
+$remaining = 'param([Parameter(ValueFromRemainingArguments = $true)] $Rest)'
+$Rows = @(
+    # What 5.1 cannot parse
+    , @('Optimize', "param([int] `$FPS)`n`$x = (1", "error: 2:8: Missing closing ')' in expression.")
+    , @('Optimize', "param([int] `$FPS)`n`$x = `$FPS ?? 60", "error: 2:11: $s cannot parse ``??``")
+    , @('Optimize', "param([int] `$FPS)`n`$FPS ??= 60", "error: 2:6: $s cannot parse ``??=``")
+    , @('Install', '${env:HOME}?.Length', "error: 1:1: $s cannot parse ``?.``")
+    , @('Install', "`$a = @(1)`n`${a}?[0]", "error: 2:1: $s cannot parse ``?[]``")
+    , @('Optimize', "param([int] `$FPS)`n`$x = `$FPS ? `$FPS : 60", "error: 2:6: $s cannot parse ``a ? b : c``")
+    , @('Install', 'Get-Item . && exit 0', "error: 1:1: $s cannot parse ``&&``")
+    , @('Install', 'Get-Item . || exit 1', "error: 1:1: $s cannot parse ``||``")
+    , @('Install', "$remaining`nprocess { `$Rest }`nclean { exit 0 }", "error: 3:1: $s cannot parse ``clean {}``")
+    , @('Install', 'Start-Sleep 1 &', "error: 1:15: $s cannot parse ``&`` at the end of a pipeline")
+    , @('Install', "Get-Item .`n  # a comment`n  | Out-Null", "error: 3:3: $s cannot parse ``|`` at the start of a line")
+    , @('Install', "`$x = 0b101, -0B1", "error: 1:6: $s cannot parse ``0b101``", "error: 1:13: $s cannot parse ``-0B1``")
+    , @('Install', '$x = 1u, 1ul, 1y, 1uy, 1s, 1us, 0xFFu, 1n',
+        "error: 1:6: $s cannot parse ``1u``", "error: 1:10: $s cannot parse ``1ul``", "error: 1:15: $s cannot parse ``1y``",
+        "error: 1:19: $s cannot parse ``1uy``", "error: 1:24: $s cannot parse ``1s``", "error: 1:28: $s cannot parse ``1us``",
+        "error: 1:33: $s cannot parse ``0xFFu``", "error: 1:40: $s cannot parse ``1n``")
+    , @('Install', '[Array]::Empty[int]()', "error: 1:1: $s cannot parse the type arguments of ``Empty[int]()``")
+    , @('Install', '"`e[32mgreen"; "`u{263A}"', "error: 1:1: $s knows no escape ``e in a string and reads it as the letter e",
+        "error: 1:16: $s knows no escape ``u in a string and reads it as the letter u")
+    , @('Install', "#Requires -Version 7.2`n#requires -PSEdition Core", "error: 1:1: $s refuses to run a script that says #Requires -Version 7.2",
+        "error: 2:1: $s refuses to run a script that says #Requires -PSEdition Core")
+    , @('Install', "'a-b' -replace '-', { '+' }", "error: 1:7: $s does not call a script block given to -replace: it replaces with the block's text")
+    # Commands, parameters and values
+    , @('Install', "'a' | Join-String`ngerr`nMicrosoft.PowerShell.Utility\Test-Json '{}'",
+        "error: 1:7: $s has no command Join-String", "error: 2:1: $s has no command Get-Error (called as gerr)",
+        "error: 3:1: $s has no command Test-Json (called as Microsoft.PowerShell.Utility\Test-Json)")
+    , @('Install', "'{}' | ConvertFrom-Json -AsHash`nSplit-Path x -LeafBase",
+        "error: 1:25: $s has no parameter -AsHashtable on ConvertFrom-Json (written -AsHash)", "error: 2:14: $s has no parameter -LeafBase on Split-Path")
+    , @('Install', "gc x -AsByteStream`n1..4 | % -Parallel { `$_ }`niwr https://example.com -SkipCertificateCheck",
+        "error: 1:6: $s has no parameter -AsByteStream on Get-Content (called as gc)",
+        "error: 2:10: $s has no parameter -Parallel on ForEach-Object (called as %)",
+        "error: 3:25: $s has no parameter -SkipCertificateCheck on Invoke-WebRequest (called as iwr)")
+    , @('Install', "Get-Item . -proga SilentlyContinue`nsort -Top 3", "error: 1:12: $s has no parameter -ProgressAction on Get-Item (written -proga)",
+        "error: 2:6: $s has no parameter -Top on Sort-Object (called as sort)")
+    , @('Install', "Out-File x -Encoding utf8NoBOM`nSet-Content x '' -Enc:1252`nAdd-Content x '' -Encoding 'utf-8'",
+        "error: 1:12: $s has no -Encoding utf8NoBOM on Out-File", "error: 2:18: $s has no -Encoding 1252 on Set-Content",
+        "error: 3:18: $s has no -Encoding utf-8 on Add-Content")
+    # .NET types and static members
+    , @('Install', "[System.IO.Path]::GetRelativePath('a', 'b')`n[IO.Path]::Join('a', 'b')`n[math]::Clamp(5, 1, 3)",
+        "error: 1:19: $fx has no static member GetRelativePath on System.IO.Path", "error: 2:12: $fx has no static member Join on System.IO.Path",
+        "error: 3:9: $fx has no static member Clamp on System.Math")
+    , @('Install', "[System.Text.Json.JsonSerializer]::Serialize(1)`n[Collections.Generic.PriorityQueue[string, int]]::new()",
+        "error: 1:1: $fx has no type System.Text.Json.JsonSerializer",
+        "error: 2:1: $fx has no type System.Collections.Generic.PriorityQueue``2")
+    # Warnings
+    , @('Install', "if (`$IsWindows) { 'Windows' }`n`$PSStyle.Reset", "warning: 1:5: $s does not set `$IsWindows: there it reads as `$null, or stops a script under Set-StrictMode",
+        "warning: 2:1: $s does not set `$PSStyle: there it reads as `$null, or stops a script under Set-StrictMode")
+    , @('Install', "[System.Windows.Forms.MessageBox]::Show('x')`n[Windows.Forms.Form]::new()",
+        "warning: 1:1: $s does not load System.Windows.Forms by itself: add ``Add-Type -AssemblyName System.Windows.Forms`` before using System.Windows.Forms.MessageBox")
+    , @('Install', "[CmdletBinding()]`nparam([string] `$Path)`nexit 0",
+        'warning: 2:1: takes no remaining arguments (a [Parameter(ValueFromRemainingArguments = $true)] parameter), so PowerShell refuses any argument typed after Install-Yorn-UI.exe that names none of its parameters')
+    # What the launcher passes to the optimisation script
+    , @('Optimize', "[CmdletBinding()]`nparam([int] `$Rate)`nexit 0",
+        'error: 2:1: declares no -FPS parameter and takes no remaining arguments, so PowerShell would refuse "Install-Yorn-UI.exe --optimize 144", which passes -FPS 144')
+    , @('Optimize', 'param([switch] $FPS)', 'error: 1:7: declares -FPS as a switch, which takes no value, so the 144 of "Install-Yorn-UI.exe --optimize 144" would not reach it')
+    , @('Optimize', 'param([int] $FPSMin, [int] $FPSMax)', 'error: 1:1: has both -FPSMin and -FPSMax, so PowerShell would refuse the -FPS of "Install-Yorn-UI.exe --optimize 144" as ambiguous')
+    , @('Optimize', "[CmdletBinding()]`nparam([Alias('FPSMax')] [int] `$FPSLimit)")
+    , @('Optimize', "[CmdletBinding()]`nparam([Alias('FPS')] [int] `$Rate)")
+    , @('Optimize', "param([string] `$Name)`n`$args")
+    # What passes
+    , @('Install', ("if (`$PSVersionTable.PSVersion.Major -ge 6) { 'a' | Join-String; iwr https://example.com -SkipCertificateCheck }`n" +
+        "if (`$PSEdition -eq 'Desktop') { `$h = @{} } elseif (`$IsCoreCLR -and `$IsLinux) { `$h = '{}' | ConvertFrom-Json -AsHashtable }`n" +
+        "if (`$PSVersionTable.PSVersion.Major -lt 6) { 'five' } else { if (`$IsMacOS) { [System.IO.Path]::GetRelativePath('a', 'b') } }"))
+    , @('Install', "function Join-String { 'mine' }`n'a' | Join-String`n`$IsWindows = `$true`nif (`$IsWindows) { 'set by the script' }")
+    , @('Install', "`$params = @{ AsHashtable = `$true }`n'{}' | ConvertFrom-Json @params -ea Stop -ev problem`niwr https://example.com -TimeoutSec 5")
+    , @('Install', "# Join-String -AsHashtable [System.IO.Path]::GetRelativePath ``e`n'Join-String [System.IO.Path]::GetRelativePath ``e 1u'")
+    , @('Install', "gc x -Raw -Encoding UTF8 -tail 1`ndir -File -Attributes Hidden`nOut-File x -Encoding ascii`n'a-b' -replace '-', '+'")
+    , @('Install', "Install-Module Pester -Scope CurrentUser`nInstall-PackageProvider NuGet -Force`ntar -xf x.tar`ncmd.exe /c ver`n& `$command -AsHashtable")
+    , @('Install', "Add-Type -AssemblyName PresentationFramework, System.Windows.Forms`n[System.Windows.MessageBox]::Show('x')`n[System.Windows.Forms.Form]::new()")
+    , @('Install', "`$x = 0x10L + 1d + 1kb + 1.5e3 + 0xFFFFFFFF`n`"``n``t```$`"`n[System.IO.Path]::GetFullPath('x')`n[System.Text.Encoding]::UTF8")
+    , @('Install', ("[Diagnostics.CodeAnalysis.SuppressMessageAttribute('PSUseCompatibleTypes', '')]`n$remaining`n[System.Text.Json.JsonSerializer]`n" +
+        "function Test-It {`n  [Diagnostics.CodeAnalysis.SuppressMessageAttribute('PSUseCompatibleCommands', '')]`n" +
+        "  [Diagnostics.CodeAnalysis.SuppressMessageAttribute('PSUseCompatibleCmdlets', 'LeafBase')]`n  param()`n  Get-Uptime`n  Split-Path x -LeafBase`n}"))
+    , @('Install', "function Test-It {`n  [Diagnostics.CodeAnalysis.SuppressMessageAttribute('PSUseCompatibleCmdlets', 'Extension')]`n  param()`n  Split-Path x -LeafBase`n}`nGet-Uptime",
+        "error: 4:16: $s has no parameter -LeafBase on Split-Path", "error: 6:1: $s has no command Get-Uptime")
+    , @('Install', (Get-Content -Raw (Join-Path $project 'package/Install-Yorn-UI.ps1')))
+    , @('Optimize', (Get-Content -Raw (Join-Path $project 'package/Optimize-Yorn-UI.ps1')))
+)
+
+$folder = Join-Path ([System.IO.Path]::GetTempPath()) "check-rules-$PID"
+$failures = 0
+try {
+    foreach ($row in $Rows) {
+        $name = "$($row[0])-Yorn-UI.ps1"
+        [void] (New-Item -ItemType Directory -Force $folder)
+        Copy-Item (Join-Path $project 'package/*.ps1') $folder
+        Set-Content -LiteralPath (Join-Path $folder $name) -Value $row[1] -NoNewline
+        $want = @($row | Select-Object -Skip 2 | ForEach-Object { $_ -replace '^(\w+): ', "`$1: ${name}:" })
+        $got = @(foreach ($script in 'Install-Yorn-UI.ps1', 'Optimize-Yorn-UI.ps1') {
+                foreach ($finding in Get-ScriptFindings $folder $script) { Format-Finding $script $finding }
+            })
+        if (($want -join "`n") -cne ($got -join "`n")) {
+            $failures++
+            [Console]::Error.WriteLine("$name holding:`n$($row[1])`nexpected:`n$($want -join "`n")`ngot:`n$($got -join "`n")`n")
+        }
+    }
+    # 5.1 reads a script that is not UTF-8 in the ANSI code page, where
+    # byte 0x92 is a closing quote that PowerShell takes for a single quote.
+    [System.IO.File]::WriteAllBytes((Join-Path $folder 'Install-Yorn-UI.ps1'), [byte[]] @(0x27, 0x69, 0x74, 0x92, 0x73, 0x27))
+    $got = @(Get-ScriptFindings $folder 'Install-Yorn-UI.ps1' | ForEach-Object { Format-Finding 'Install-Yorn-UI.ps1' $_ })
+    $want = @("warning: Install-Yorn-UI.ps1:1:4: is not UTF-8, so Windows PowerShell 5.1 reads it in the user's ANSI code page and its meaning depends on that code page (checked here as Windows-1252); save it as UTF-8",
+        "error: Install-Yorn-UI.ps1:1:5: Unexpected token 's'' in expression or statement.", "error: Install-Yorn-UI.ps1:1:6: The string is missing the terminator: '.")
+    if (($want -join "`n") -cne ($got -join "`n")) {
+        $failures++
+        [Console]::Error.WriteLine("a script in Windows-1252: expected:`n$($want -join "`n")`ngot:`n$($got -join "`n")`n")
+    }
+} finally {
+    Remove-Item -Recurse -Force -LiteralPath $folder -ErrorAction Ignore
+}
+"$($Rows.Count + 1) rows of the author's check, $failures failed"
+if ($failures -gt 0) { exit 1 }

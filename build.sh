@@ -6,7 +6,9 @@
 # --version and --icon make the release the author's own; the signing
 # options sign the launcher and both scripts with Authenticode (KEY is a PEM
 # file or a pkcs11: URI; passwords and PINs only ever come from a file).
-# docs/package-authors.md has an example of each.
+# docs/package-authors.md has an example of each. --check runs only the
+# author's check of the scripts (exit 0 when they pass, 2 when they are
+# refused) and builds nothing.
 set -euo pipefail
 source "$(dirname "$0")/scripts/common.sh"
 source "$(dirname "$0")/package/signing.sh"
@@ -15,7 +17,8 @@ Usage() {
   Refuse "usage: ./build.sh [--scripts DIR] [--version X.Y.Z] [--icon FILE.ico]
              [--sign-cert CHAIN.pem --sign-key KEY | --sign-pkcs12 FILE.p12]
              [--sign-password-file FILE] [--pkcs11-module LIB.so]
-             [--timestamp URL]"
+             [--timestamp URL]
+       ./build.sh --check [--scripts DIR]"
 }
 
 # One to four numbers, as the version resource holds them: 16 bits each.
@@ -48,8 +51,13 @@ CheckIcon() {
 }
 
 scripts=$PWD/package
-version='' icon='' signing_packages=()
+version='' icon='' signing_packages=() check_only=false
 while [ $# -gt 0 ]; do
+  if [ "$1" = --check ]; then
+    check_only=true
+    shift
+    continue
+  fi
   [ $# -ge 2 ] || Usage
   case "$1" in
   --scripts) scripts=$(AbsolutePath "$2") ;;
@@ -62,15 +70,18 @@ done
 cd "$(dirname "$0")"
 
 # Everything that can be refused is refused before anything is built.
-[ -z "$version" ] || CheckVersion "$version"
-[ -z "$icon" ] || CheckIcon "$icon"
-
-Step "Checking packages"
-if SigningAsked; then
-  signing_packages=(osslsigncode openssl)
-  ! TokenKey || signing_packages+=(libengine-pkcs11-openssl)
+if $check_only; then
+  [ -z "$version$icon" ] && ! SigningAsked || Usage
+else
+  [ -z "$version" ] || CheckVersion "$version"
+  [ -z "$icon" ] || CheckIcon "$icon"
+  Step "Checking packages"
+  if SigningAsked; then
+    signing_packages=(osslsigncode openssl)
+    ! TokenKey || signing_packages+=(libengine-pkcs11-openssl)
+  fi
+  EnsurePackages "${BuildPackages[@]}" "${signing_packages[@]}"
 fi
-EnsurePackages "${BuildPackages[@]}" "${signing_packages[@]}"
 if SigningAsked; then
   Step "Checking the scripts, the signing key and the certificate"
 else
@@ -81,9 +92,14 @@ fi
 packaged=$(mktemp -d)
 trap 'rm -rf "$packaged"' EXIT
 package/make-package.sh --check "${SigningOptions[@]}" "$scripts" "$packaged"
-Step "Checking the scripts with PowerShell's parser"
+Step "Checking the scripts for Windows PowerShell 5.1"
 if EnsurePowerShell "the scripts were not checked"; then
   "$RealPowerShell" -NoProfile -NonInteractive -File scripts/check-scripts.ps1 "$packaged"
+elif $check_only; then
+  Fail "there is no PowerShell to check the scripts with"
+fi
+if $check_only; then
+  exit 0
 fi
 
 Step "Windows build (MinGW-w64)"

@@ -408,11 +408,14 @@ function Get-NotLoadedAssembly([string] $FullName) {
 }
 
 function Get-TypeFindings([ScriptBlockAst] $Tree) {
+    # The script's own classes and enums are neither side's.
+    $defined = New-NameSet @($Tree.FindAll({ param($node) $node -is [TypeDefinitionAst] }, $true) | ForEach-Object { $_.Name })
     $namespaces = @($Tree.UsingStatements | Where-Object { "$($_.UsingStatementKind)" -eq 'Namespace' } | ForEach-Object { $_.Name.Value })
     $loaded = Get-LoadedAssemblies $Tree
     $seen = New-NameSet
     foreach ($node in $Tree.FindAll({ param($node) $node -is [TypeExpressionAst] -or $node -is [TypeConstraintAst] }, $true)) {
         foreach ($name in Get-PlainTypeNames $node.TypeName) {
+            if ($defined.Contains($name)) { continue }
             $fullName = Resolve-TypeName $name $namespaces
             if (-not $fullName) { continue }
             $namespaceOnly7 = @($Known.NamespacesOnly7 | Where-Object { $fullName.StartsWith("$_.") }).Count -gt 0
@@ -429,7 +432,8 @@ function Get-TypeFindings([ScriptBlockAst] $Tree) {
         $member = $node.Parent
         if ($node -is [TypeExpressionAst] -and $member -is [MemberExpressionAst] -and $member.Static -and
             $member.Expression -eq $node -and $member.Member -is [StringConstantExpressionAst]) {
-            $fullName = Resolve-TypeName @(Get-PlainTypeNames $node.TypeName)[0] $namespaces
+            $name = @(Get-PlainTypeNames $node.TypeName)[0]
+            $fullName = if (-not $defined.Contains($name)) { Resolve-TypeName $name $namespaces }
             if ($fullName -and $Known.MembersOnly7.ContainsKey($fullName) -and $Known.MembersOnly7[$fullName].Contains($member.Member.Value)) {
                 New-Finding error PSUseCompatibleTypes $member.Member.Extent "$Framework has no static member $($member.Member.Value) on $fullName" $member.Member.Value -Guardable
             }
@@ -581,7 +585,7 @@ function Get-ScriptFindings([string] $Folder, [string] $Name) {
             if (-not $silenced) { $findings.Add($finding) }
         }
     }
-    $findings | Sort-Object Line, Column
+    $findings | Sort-Object Line, Column -Stable
 }
 
 Export-ModuleMember -Function Get-ScriptFindings, Format-Finding

@@ -78,7 +78,7 @@ $Rows = @(
     , @('Install', ("if (`$PSVersionTable.PSVersion.Major -ge 6) { 'a' | Join-String; iwr https://example.com -SkipCertificateCheck }`n" +
         "if (`$PSEdition -eq 'Desktop') { `$h = @{} } elseif (`$IsCoreCLR -and `$IsLinux) { `$h = '{}' | ConvertFrom-Json -AsHashtable }`n" +
         "if (`$PSVersionTable.PSVersion.Major -lt 6) { 'five' } else { if (`$IsMacOS) { [System.IO.Path]::GetRelativePath('a', 'b') } }"))
-    , @('Install', "function Join-String { 'mine' }`n'a' | Join-String`n`$IsWindows = `$true`nif (`$IsWindows) { 'set by the script' }")
+    , @('Install', "function Join-String { 'mine' }`n'a' | Join-String`n`$IsWindows = `$true`nif (`$IsWindows) { 'set by the script' }`nclass HashCode { static [int] Combine() { return 1 } }`n[HashCode]::Combine()")
     , @('Install', "`$params = @{ AsHashtable = `$true }`n'{}' | ConvertFrom-Json @params -ea Stop -ev problem`niwr https://example.com -TimeoutSec 5")
     , @('Install', "# Join-String -AsHashtable [System.IO.Path]::GetRelativePath ``e`n'Join-String [System.IO.Path]::GetRelativePath ``e 1u'")
     , @('Install', "gc x -Raw -Encoding UTF8 -tail 1`ndir -File -Attributes Hidden`nOut-File x -Encoding ascii`n'a-b' -replace '-', '+'")

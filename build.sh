@@ -47,7 +47,9 @@ CheckIcon() {
   done
 }
 
-scripts=$PWD/package
+# The project's own pair unless --scripts names another, whichever folder
+# the build is started from; relative paths in the options are the caller's.
+scripts=$ProjectRoot/package
 version='' icon='' signing_packages=()
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || Usage

@@ -13,7 +13,8 @@
 # the launcher and the scripts signed when asked; beside it go
 # Yorn-UI-<version>.zip and SHA256SUMS. Everything is made in a staging
 # folder that replaces OUT_DIR only once all of it has succeeded; the old
-# OUT_DIR stays until the new one is in place, and comes back if that fails.
+# OUT_DIR stays until the new one is in place, and comes back if that fails
+# or the run is interrupted before.
 # Every file gets the same date and mode, so that one commit always gives the
 # same bytes.
 set -euo pipefail
@@ -104,19 +105,57 @@ version=$(cat "$build/version.txt")
 epoch=$(BuildEpoch)
 
 mkdir -p "$(dirname "$out")"
-stage=$(mktemp -d "$out.staging.XXXXXX")
-old="$stage.old"
-# Whatever ends the run, the old package is back in its place unless the new
-# one took it; the staging folder goes.
+# Whatever ends the run, OUT_DIR holds the old package or the new one, with
+# nothing beside it: until the new one has moved in, the old one is put back
+# and the staging folder goes; once it has, the old one goes. An interrupt
+# (INT, TERM or HUP) ends the run so too, and says which one OUT_DIR holds.
+# Cleanup ignores interrupts, so that it finishes; whatever it cannot put
+# right, it names.
+stage='' old='' staged=false interrupted=''
 Cleanup() {
-  if [ -e "$old" ] && [ ! -e "$out" ]; then
-    mv "$old" "$out" ||
+  trap '' INT TERM HUP
+  local holds=old
+  # The staging folder goes away only by becoming OUT_DIR.
+  ! $staged || [ -e "$stage" ] || holds=new
+  if [ -n "$old" ] && [ -e "$old" ]; then
+    if [ "$holds" = new ]; then
+      rm -rf "$old" ||
+        echo "error: the old package could not be removed; what is left of it is in $old" >&2
+    elif [ -e "$out" ] || ! mv "$old" "$out"; then
+      holds=none
       echo "error: the old package could not be put back; it is in $old" >&2
+    fi
   fi
-  rm -rf "$stage"
+  [ -z "$stage" ] || rm -rf "$stage"
+  [ -n "$interrupted" ] || return 0
+  case "$holds" in
+  new) echo "error: interrupted (SIG$interrupted): $out holds the new package; the old one is removed" >&2 ;;
+  old)
+    if [ -e "$out" ]; then
+      echo "error: interrupted (SIG$interrupted): $out holds the old package, as it was" >&2
+    else
+      echo "error: interrupted (SIG$interrupted): no package was made in $out" >&2
+    fi
+    ;;
+  esac
+}
+Interrupted() {
+  trap '' INT TERM HUP
+  interrupted=$1
+  exit 1
 }
 trap Cleanup EXIT
-trap 'exit 1' INT TERM HUP
+trap 'Interrupted INT' INT
+trap 'Interrupted TERM' TERM
+trap 'Interrupted HUP' HUP
+# Named before it is made, so that an interrupt cannot leave it unnamed.
+stage=$(mktemp -u "$out.staging.XXXXXX")
+old=$stage.old
+mkdir -m 700 "$stage" || {
+  stage=''
+  Fail "cannot make a staging folder beside $out"
+}
+staged=true
 package="$stage/Yorn-UI"
 mkdir "$package"
 cp "$build/runner/Install-Yorn-UI.exe" "$here/Install-Yorn-UI.cmd" "$package/"

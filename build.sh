@@ -8,8 +8,8 @@
 # file or a pkcs11: URI; passwords and PINs only ever come from a file).
 # The README's section for package authors has an example of each.
 set -euo pipefail
-source "$(dirname "$0")/scripts/common.sh"
-source "$(dirname "$0")/package/signing.sh"
+source "$(dirname -- "$0")/scripts/common.sh"
+source "$(dirname -- "$0")/package/signing.sh"
 
 Usage() {
   Refuse "usage: ./build.sh [--scripts DIR] [--version X.Y.Z] [--icon FILE.ico]
@@ -61,7 +61,7 @@ while [ $# -gt 0 ]; do
   esac
   shift 2
 done
-cd "$(dirname "$0")"
+cd -- "$(dirname -- "$0")"
 
 # Everything that can be refused is refused before anything is built.
 [ -z "$version" ] || CheckVersion "$version"

@@ -65,6 +65,7 @@ echo "Another author's scripts are packaged; an incomplete folder is refused."
 mkdir -p "$work/bin"
 cat >"$work/bin/mv" <<'STAND_IN'
 #!/usr/bin/env bash
+[ "$1" != -- ] || shift
 case "$FAIL_MOVE:$1:$2" in
 aside:*/dist:*.old | in:*.staging.??????:*/dist | in-and-back:*:*/dist)
   echo "mv: cannot move '$1' to '$2': stand-in failure" >&2
@@ -104,7 +105,8 @@ echo "A package that cannot take the old one's place leaves the old one there."
 # part), as Ctrl+C reaches every process of the run; the stand-in then dies
 # of the signal, as the real one would. Whatever the step, OUT_DIR must hold
 # either the old package or the new one (the other author's pair), with
-# nothing beside it, and the error must say which.
+# nothing beside it, and the error must say which. The row without an
+# interrupt packages into a folder whose name starts with "-".
 mkdir -p "$work/interrupting"
 cat >"$work/interrupting/stand-in" <<'STAND_IN'
 #!/usr/bin/env bash
@@ -133,14 +135,21 @@ while read -r step signal out holds; do
   # ignored (as a background job is).
   message=$(cd "$a" && STEP=$step SIGNAL=$signal ONCE=$work/once PATH="$work/interrupting:$PATH" \
     env --default-signal package/make-package.sh build/mingw "$out" "$author" 2>&1) || status=$?
-  [ $status -eq 1 ] && [[ $message == *"interrupted (SIG$signal): $out holds the $holds package"* ]] ||
-    Fail "unclear end (status $status) of a run interrupted when $step is done: $message"
+  if [ "$step" = none ]; then
+    [ $status -eq 0 ] || Fail "packaging into $out failed: $message"
+    said="Packaged into $out"
+  else
+    [ $status -eq 1 ] && [[ $message == *"interrupted (SIG$signal): $out holds the $holds package"* ]] ||
+      Fail "unclear end (status $status) of a run interrupted when $step is done: $message"
+    said="Interrupted when $step is done: ${message##*error: }"
+  fi
   [ "$(Tree "$a/$out")" = "$(if [ "$holds" = new ]; then echo "$new"; else echo "$before"; fi)" ] ||
-    Fail "$out does not hold the $holds package after: $message"
+    Fail "$out does not hold the $holds package: $said"
   leftover=$(find "$a" -maxdepth 1 -name "$out.*")
-  [ -z "$leftover" ] || Fail "left beside $out after: $message: $leftover"
-  echo "Interrupted when $step is done: ${message##*error: }"
+  [ -z "$leftover" ] || Fail "left beside $out: $leftover; $said"
+  echo "$said"
 done <<'ROWS'
+none - -dist new
 aside HUP dist old
 in TERM dist new
 remove INT dist new

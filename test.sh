@@ -5,12 +5,43 @@ cd "$(dirname "$0")"
 source scripts/common.sh
 
 # Suite TITLE: starts one suite; SkipSuite TITLE REASON: says that one is
-# skipped, and why.
-passed=0 skipped=0
-Suite() { Step "$1" && passed=$((passed + 1)); }
-SkipSuite() { Step "$1: skipped, $2" && skipped=$((skipped + 1)); }
+# skipped, and why. Each part of the run (the set-up, then each suite) says
+# how long it took when it ends, and Times lists them all with the total.
+passed=0 skipped=0 part='' part_start=0 times=()
+Now() { echo "${EPOCHREALTIME/./}"; }
+# Seconds PART_START: the time since then, in seconds to a tenth.
+Seconds() {
+  local tenths=$((($(Now) - $1) / 100000))
+  echo "$((tenths / 10)).$((tenths % 10))"
+}
+EndPart() {
+  [ -n "$part" ] || return 0
+  local took
+  took=$(Seconds "$part_start")
+  echo "($part: $took s)"
+  times+=("$(printf '%7s s  %s' "$took" "$part")")
+  part=''
+}
+Begin() {
+  EndPart
+  Step "$1"
+  part=$1 part_start=$(Now)
+}
+Suite() { Begin "$1" && passed=$((passed + 1)); }
+SkipSuite() {
+  EndPart
+  Step "$1: skipped, $2" && skipped=$((skipped + 1))
+  times+=("$(printf '%9s  %s' skipped "$1")")
+}
+Times() {
+  EndPart
+  Step "Times"
+  printf '%s\n' "${times[@]}"
+  printf '%7s s  %s\n' "$(Seconds "$run_start")" total
+}
+run_start=$(Now)
 
-Step "Checking packages"
+Begin "Checking packages"
 EnsurePackages "${BuildPackages[@]}" clang-format clang-tidy cppcheck shellcheck \
   osslsigncode openssl softhsm2 libengine-pkcs11-openssl python3
 real_powershell=false
@@ -75,5 +106,6 @@ tests/release-test.sh
 Suite "Fuzzing the launch planning (about a minute)"
 fuzz/run.sh 60
 
+Times
 Step "All tests passed"
 echo "Suites: $passed passed, 0 failed, $skipped skipped"

@@ -10,8 +10,8 @@
 # author's check of the scripts (exit 0 when they pass, 2 when they are
 # refused) and builds nothing.
 set -euo pipefail
-source "$(dirname "$0")/scripts/common.sh"
-source "$(dirname "$0")/package/signing.sh"
+source "$(dirname -- "$0")/scripts/common.sh"
+source "$(dirname -- "$0")/package/signing.sh"
 
 Usage() {
   Refuse "usage: ./build.sh [--scripts DIR] [--version X.Y.Z] [--icon FILE.ico]
@@ -50,7 +50,9 @@ CheckIcon() {
   done
 }
 
-scripts=$PWD/package
+# The project's own pair unless --scripts names another, whichever folder
+# the build is started from; relative paths in the options are the caller's.
+scripts=$ProjectRoot/package
 version='' icon='' signing_packages=() check_only=false
 while [ $# -gt 0 ]; do
   if [ "$1" = --check ]; then
@@ -67,7 +69,7 @@ while [ $# -gt 0 ]; do
   esac
   shift 2
 done
-cd "$(dirname "$0")"
+cd -- "$(dirname -- "$0")"
 
 # Everything that can be refused is refused before anything is built.
 if $check_only; then

@@ -115,7 +115,7 @@ PrepareSigning() {
     SigningArguments+=(-pkcs12 "$SignPkcs12")
   else
     openssl x509 -in "$SignCert" -out "$SigningLeaf" 2>/dev/null || Refuse "$SignCert holds no PEM certificate"
-    cp "$SignCert" "$chain"
+    cp -- "$SignCert" "$chain"
     TokenKey && SigningArguments+=(-pkcs11module "$Pkcs11Module")
     SigningArguments+=(-certs "$SignCert" -key "$SignKey")
   fi
@@ -125,7 +125,7 @@ PrepareSigning() {
   # The signatures are verified against the chain given, plus the system's
   # roots for a chain that stops below its root and for the timestamp.
   SigningTrust="$SigningWork/trust.pem"
-  cat "$chain" >"$SigningTrust"
+  cat -- "$chain" >"$SigningTrust"
   [ ! -r /etc/ssl/certs/ca-certificates.crt ] || cat /etc/ssl/certs/ca-certificates.crt >>"$SigningTrust"
 }
 
@@ -135,7 +135,7 @@ PrepareSigning() {
 # under a time limit, so that a timestamp server that never answers fails too.
 SignFile() {
   local file=$1 name log="$SigningWork/osslsigncode.log" status=0
-  name=$(basename "$file")
+  name=$(basename -- "$file")
   timeout 60 setsid -w osslsigncode sign "${SigningArguments[@]}" -time "$2" \
     -in "$file" -out "$file.signed" </dev/null >"$log" 2>&1 || status=$?
   if [ $status -ne 0 ]; then
@@ -152,7 +152,7 @@ SignFile() {
     fi
     Fail "osslsigncode could not sign $name: $(tail -n 2 "$log" | head -n 1)"
   fi
-  mv "$file.signed" "$file"
+  mv -- "$file.signed" "$file"
   # Revocation is for Windows to check when the file runs; the build checks
   # what it made without depending on a network beyond the timestamp server.
   osslsigncode verify -ignore-crl -CAfile "$SigningTrust" -TSA-CAfile "$SigningTrust" \

@@ -3,7 +3,7 @@
 # to refuse, the build's date, the Wine environment and the Debian packages
 # that a fresh machine lacks.
 
-ProjectRoot=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+ProjectRoot=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)
 
 Step() { printf '\n==> %s\n' "$*"; }
 
@@ -94,7 +94,7 @@ EnsurePowerShell() {
     return 0
   fi
   local tools version=
-  tools=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/powershell
+  tools=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd)/build/powershell
   RealPowerShell=$(command -v pwsh || true)
   [ -n "$RealPowerShell" ] && version=$(PowerShellVersion "$RealPowerShell")
   if [ -z "$version" ]; then
@@ -113,7 +113,7 @@ EnsurePowerShell() {
     RealPowerShell=
     return 1
   fi
-  PATH=$(dirname "$RealPowerShell"):$PATH
+  PATH=$(dirname -- "$RealPowerShell"):$PATH
   RealPowerShellVersion=$version
   export RealPowerShell RealPowerShellVersion PATH
   echo "Real PowerShell: $version"

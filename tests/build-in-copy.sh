@@ -11,6 +11,11 @@ git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t 
 
 # Build ARGUMENT...: ./build.sh in the copy, its output in $work/build.log.
 Build() { (cd "$src" && timeout 600 ./build.sh "$@" </dev/null >"$work/build.log" 2>&1); }
+# BuildFrom FOLDER ARGUMENT...: the same, started from FOLDER by a relative
+# path, such as ../src/build.sh.
+BuildFrom() {
+  (cd "$1" && timeout 600 "$(realpath --relative-to=. "$src")/build.sh" "${@:2}" </dev/null >"$work/build.log" 2>&1)
+}
 Snapshot() { (cd "$src/dist" && find . -printf '%p %s %m %T@\n' | sort && find . -type f -exec sha256sum {} + | sort); }
 
 # Refused PROBLEM ARGUMENT...: the build fails with one error line that

@@ -65,6 +65,7 @@ echo "Another author's scripts are packaged; an incomplete folder is refused."
 mkdir -p "$work/bin"
 cat >"$work/bin/mv" <<'STAND_IN'
 #!/usr/bin/env bash
+[ "$1" != -- ] || shift
 case "$FAIL_MOVE:$1:$2" in
 aside:*/dist:*.old | in:*.staging.??????:*/dist | in-and-back:*:*/dist)
   echo "mv: cannot move '$1' to '$2': stand-in failure" >&2
@@ -98,3 +99,59 @@ in the old package is back
 in-and-back nor the old one back; the old package is in
 ROWS
 echo "A package that cannot take the old one's place leaves the old one there."
+
+# An interrupt at each step of the swap, sent by a stand-in mv or rm once
+# it has done that step's work (the removal of the old package only in
+# part), as Ctrl+C reaches every process of the run; the stand-in then dies
+# of the signal, as the real one would. Whatever the step, OUT_DIR must hold
+# either the old package or the new one (the other author's pair), with
+# nothing beside it, and the error must say which. The row without an
+# interrupt packages into a folder whose name starts with "-".
+mkdir -p "$work/interrupting"
+cat >"$work/interrupting/stand-in" <<'STAND_IN'
+#!/usr/bin/env bash
+name=$(basename -- "$0")
+real=$(PATH=${PATH#*:} command -v "$name")
+[ ! -e "$ONCE" ] || exec "$real" "$@"
+case "$name:$STEP:${*: -2:1}:${*: -1}" in
+mv:aside:*dist:*.old | mv:in:*.staging.??????:*dist) "$real" "$@" ;;
+rm:remove:*:*.old) "$real" -- "${*: -1}/SHA256SUMS" ;;
+*) exec "$real" "$@" ;;
+esac
+: >"$ONCE"
+kill -s "$SIGNAL" "$PPID"
+exec kill -s "$SIGNAL" "$$"
+STAND_IN
+chmod +x "$work/interrupting/stand-in"
+ln -s stand-in "$work/interrupting/mv"
+ln -s stand-in "$work/interrupting/rm"
+cp -a "$a/dist" "$work/old package"
+new=$(Tree "$work/other")
+while read -r step signal out holds; do
+  rm -rf -- "${a:?}/$out" "$work/once"
+  cp -a "$work/old package" "$a/$out"
+  status=0
+  # Signals come in as at a terminal, even where this test runs with them
+  # ignored (as a background job is).
+  message=$(cd "$a" && STEP=$step SIGNAL=$signal ONCE=$work/once PATH="$work/interrupting:$PATH" \
+    env --default-signal package/make-package.sh build/mingw "$out" "$author" 2>&1) || status=$?
+  if [ "$step" = none ]; then
+    [ $status -eq 0 ] || Fail "packaging into $out failed: $message"
+    said="Packaged into $out"
+  else
+    [ $status -eq 1 ] && [[ $message == *"interrupted (SIG$signal): $out holds the $holds package"* ]] ||
+      Fail "unclear end (status $status) of a run interrupted when $step is done: $message"
+    said="Interrupted when $step is done: ${message##*error: }"
+  fi
+  [ "$(Tree "$a/$out")" = "$(if [ "$holds" = new ]; then echo "$new"; else echo "$before"; fi)" ] ||
+    Fail "$out does not hold the $holds package: $said"
+  leftover=$(find "$a" -maxdepth 1 -name "$out.*")
+  [ -z "$leftover" ] || Fail "left beside $out: $leftover; $said"
+  echo "$said"
+done <<'ROWS'
+none - -dist new
+aside HUP dist old
+in TERM dist new
+remove INT dist new
+ROWS
+echo "An interrupt at any step of the swap leaves the old package or the new one, and nothing beside it."

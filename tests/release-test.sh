@@ -115,6 +115,15 @@ Release() {
 
 Release "unsigned, as before"
 cp "$src/dist/Yorn-UI/Install-Yorn-UI.exe" "$work/unsigned.exe"
+cp -r "$src/dist" "$work/as-before"
+# Started from another folder, one with a package/ of its own, the build
+# packages the project's own scripts all the same.
+mkdir -p "$work/elsewhere"
+cp -r "$work/ansi-scripts" "$work/elsewhere/package"
+echo "Release: started from another folder that has a package/ of its own"
+BuildFrom "$work/elsewhere" || Fail "the build started from another folder failed: $(tail -n 5 "$work/build.log")"
+diff -r "$work/as-before" "$src/dist" >/dev/null ||
+  Fail "started from another folder, the build packaged that folder's scripts: $(diff -rq "$work/as-before" "$src/dist")"
 Release "unsigned, an author's ANSI script" --scripts "$work/ansi-scripts"
 cmp -s "$src/dist/Yorn-UI/Optimize-Yorn-UI.ps1" "$work/ansi-scripts/Optimize-Yorn-UI.ps1" ||
   Fail "the ANSI script was changed"

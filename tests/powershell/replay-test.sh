@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The launcher and the command script under Wine with real PowerShell in the
 # loop (tests/wine/real_powershell_test.cpp): the default scripts and the
-# binding pair run in pwsh, served by broker.sh; then Ctrl+C, on a terminal.
+# binding pair run in pwsh, served by broker.sh. Its Ctrl+C case is
+# tests/wine/ctrl-c-test.sh's.
 # Needs the mingw build and RealPowerShell (scripts/common.sh's
 # EnsurePowerShell).
 set -euo pipefail
@@ -23,14 +24,3 @@ if ! tests/powershell/broker.sh "$RealPowerShell" \
   exit 1
 fi
 grep -E '^\[ +(PASSED|OK) +\]' "$log"
-
-# Ctrl+C needs a console, which Wine gives only to a program on a terminal.
-command=$(printf '%q ' "$Wine" "$wine_tests/real_powershell_test.exe" --gtest_filter='CtrlC.*' --gtest_color=no)
-if ! script -qec "$command" "$log" </dev/null >/dev/null 2>&1; then
-  cat "$log"
-  echo "error: Ctrl+C in the launcher: see above" >&2
-  exit 1
-fi
-# Wine's console draws a space as "erase, then one step right".
-sed -e 's/\x1b\[K\x1b\[1C/ /g' -e 's/\x1b\[[0-9;?]*[A-Za-z]//g' -e 's/\r//g' "$log" |
-  grep -E '^After Ctrl\+C|^\[ +(OK|SKIPPED) +\]'

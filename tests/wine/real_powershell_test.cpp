@@ -224,11 +224,11 @@ std::vector<std::wstring> Requests(const std::wstring &folder) {
 // whatever code PowerShell, which handles the event itself, then ends with.
 // The launcher's child handles Ctrl+C and exits with 5; a stand-in beside
 // it in the same console that does not handle it shows what the system
-// gives a program without a handler. Needs a console: replay-test.sh runs
-// this once under a pseudo-terminal.
+// gives a program without a handler. Needs a console: ctrl-c-test.sh runs
+// this once under a pseudo-terminal, and counts a skip as a failure.
 TEST(CtrlC, EndsTheLauncherAsAProgramWithoutAHandler) {
   if (GetConsoleWindow() == nullptr) {
-    GTEST_SKIP() << "no console; replay-test.sh runs this under a pseudo-terminal";
+    GTEST_SKIP() << "no console; ctrl-c-test.sh runs this under a pseudo-terminal";
   }
   const std::wstring folder = MakePackage(L"ctrl-c");
   // A folder that nobody serves: the stand-ins wait there for an answer.

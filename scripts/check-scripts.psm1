@@ -383,9 +383,7 @@ function Resolve-TypeName([string] $Name, [string[]] $Namespaces) {
         }
     }
     foreach ($candidate in @($Name, "System.$Name") + @($Namespaces | ForEach-Object { "$_.$Name" })) {
-        if ($Known.NotLoaded.ContainsKey($candidate) -or $Known.NotLoaded.ContainsKey("$($candidate.Substring(0, [Math]::Max(0, $candidate.LastIndexOf('.')))).*")) {
-            return $candidate
-        }
+        if (Get-NotLoadedAssembly $candidate) { return $candidate }
     }
 }
 

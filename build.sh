@@ -11,7 +11,7 @@
 # refused) and builds nothing.
 set -euo pipefail
 source "$(dirname -- "$0")/scripts/common.sh"
-source "$(dirname -- "$0")/package/signing.sh"
+source "$(dirname -- "$0")/release/signing.sh"
 
 Usage() {
   Refuse "usage: ./build.sh [--scripts DIR] [--version X.Y.Z] [--icon FILE.ico]
@@ -93,10 +93,10 @@ fi
 # and packaged from that copy.
 packaged=$(mktemp -d)
 trap 'rm -rf "$packaged"' EXIT
-package/make-package.sh --check "${SigningOptions[@]}" "$scripts" "$packaged"
+release/make-package.sh --check "${SigningOptions[@]}" "$scripts" "$packaged"
 Step "Checking the scripts for Windows PowerShell 5.1"
 if EnsurePowerShell "the scripts were not checked"; then
-  "$RealPowerShell" -NoProfile -NonInteractive -File scripts/check-scripts.ps1 "$packaged"
+  "$RealPowerShell" -NoProfile -NonInteractive -File check/check-scripts.ps1 "$packaged"
 elif $check_only; then
   Fail "there is no PowerShell to check the scripts with"
 fi
@@ -109,12 +109,12 @@ cmake --preset mingw -DRELEASE_VERSION="$version" -DRELEASE_ICON="$icon"
 cmake --build --preset mingw --target launcher stand_in_powershell
 
 Step "Package (scripts from $scripts)"
-package/make-package.sh "${SigningOptions[@]}" --checked build/mingw dist "$packaged"
+release/make-package.sh "${SigningOptions[@]}" --checked build/mingw dist "$packaged"
 ls -l dist dist/Yorn-UI
 cat dist/SHA256SUMS
 
 Step "One launch under Wine"
-scripts/demo-launch.sh dist/Yorn-UI/Install-Yorn-UI.exe build/mingw/tests/wine/powershell.exe --optimize 144
+release/demo-launch.sh dist/Yorn-UI/Install-Yorn-UI.exe build/mingw/tests/wine/powershell.exe --optimize 144
 
 Step "Done"
 echo "Package folder: $PWD/dist/Yorn-UI/"

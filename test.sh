@@ -65,7 +65,7 @@ cmake --build --preset host-sanitize
 ctest --preset host-sanitize
 
 Suite "Layout and static analysis"
-scripts/lint.sh
+tests/lint.sh
 
 Suite "Windows build (MinGW-w64) and the tests under Wine"
 cmake --preset mingw

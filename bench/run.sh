@@ -33,7 +33,7 @@ UseWine "$PWD/build/bench-wineprefix"
 scratch=$(mktemp -d)
 trap 'tests/wine/wine-prefix.sh down; rm -rf "$scratch"' EXIT
 tests/wine/wine-prefix.sh up build/mingw/tests/wine/powershell.exe
-cp "$launcher" package/Install-Yorn-UI.cmd package/Install-Yorn-UI.ps1 \
+cp "$launcher" release/Install-Yorn-UI.cmd package/Install-Yorn-UI.ps1 \
   package/Optimize-Yorn-UI.ps1 build/mingw/bench/bench_empty.exe "$scratch/"
 mkdir "$scratch/records"
 folder="Z:${scratch//\//\\}"

@@ -19,7 +19,7 @@ for copy in a "second copy at a longer path"; do
     cd "$work/$copy"
     cmake --preset mingw >/dev/null
     cmake --build --preset mingw --target launcher >/dev/null
-    package/make-package.sh build/mingw dist
+    release/make-package.sh build/mingw dist
   )
   # Anything that records the time of the build now differs.
   sleep 1
@@ -46,12 +46,12 @@ listing=$(cd "$a/dist" && unzip -Z1 Yorn-UI-*.zip | sort | tr '\n' ' ')
 author="$work/author's scripts"
 mkdir -p "$author"
 echo "Write-Output 'install by another author'" >"$author/Install-Yorn-UI.ps1"
-if message=$("$a/package/make-package.sh" "$a/build/mingw" "$work/other" "$author" 2>&1); then
+if message=$("$a/release/make-package.sh" "$a/build/mingw" "$work/other" "$author" 2>&1); then
   Fail "a folder without Optimize-Yorn-UI.ps1 was packaged"
 fi
 [[ $message == *"has no Optimize-Yorn-UI.ps1"* ]] || Fail "unclear refusal: $message"
 echo "Write-Output 'optimize by another author'" >"$author/Optimize-Yorn-UI.ps1"
-"$a/package/make-package.sh" "$a/build/mingw" "$work/other" "$author"
+"$a/release/make-package.sh" "$a/build/mingw" "$work/other" "$author"
 for script in Install-Yorn-UI.ps1 Optimize-Yorn-UI.ps1; do
   cmp -s "$author/$script" "$work/other/Yorn-UI/$script" || Fail "$script is not the author's"
 done
@@ -79,7 +79,7 @@ Tree() { (cd "$1" && find . -printf '%p %s %m\n' | sort && find . -type f -exec 
 before=$(Tree "$a/dist")
 while read -r move expected; do
   if message=$(REAL_MV=$(command -v mv) FAIL_MOVE=$move PATH="$work/bin:$PATH" \
-    "$a/package/make-package.sh" "$a/build/mingw" "$a/dist" 2>&1); then
+    "$a/release/make-package.sh" "$a/build/mingw" "$a/dist" 2>&1); then
     Fail "the package replaced dist/ although its move ($move) failed"
   fi
   [[ $message == *"$expected"* ]] || Fail "unclear failure when the move $move fails: $message"
@@ -134,7 +134,7 @@ while read -r step signal out holds; do
   # Signals come in as at a terminal, even where this test runs with them
   # ignored (as a background job is).
   message=$(cd "$a" && STEP=$step SIGNAL=$signal ONCE=$work/once PATH="$work/interrupting:$PATH" \
-    env --default-signal package/make-package.sh build/mingw "$out" "$author" 2>&1) || status=$?
+    env --default-signal release/make-package.sh build/mingw "$out" "$author" 2>&1) || status=$?
   if [ "$step" = none ]; then
     [ $status -eq 0 ] || Fail "packaging into $out failed: $message"
     said="Packaged into $out"

@@ -8,7 +8,7 @@
 Set-StrictMode -Version Latest
 $ErrorActionPreference = 'Stop'
 $project = Join-Path $PSScriptRoot '../..'
-Import-Module (Join-Path $project 'scripts/check-scripts.psm1')
+Import-Module (Join-Path $project 'check/check-scripts.psm1')
 
 $s = 'Windows PowerShell 5.1, which the launcher starts,'
 $fx = "$s runs on .NET Framework 4.8, which"

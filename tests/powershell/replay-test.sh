@@ -11,7 +11,7 @@ source scripts/common.sh
 : "${RealPowerShell:?RealPowerShell must name pwsh; EnsurePowerShell sets it}"
 wine_tests=$PWD/build/mingw/tests/wine
 UseWine "$PWD/build/mingw/wineprefix"
-export LAUNCHER_EXE=$PWD/build/mingw/runner/Install-Yorn-UI.exe COMMAND_SCRIPT=$PWD/package/Install-Yorn-UI.cmd \
+export LAUNCHER_EXE=$PWD/build/mingw/runner/Install-Yorn-UI.exe COMMAND_SCRIPT=$PWD/release/Install-Yorn-UI.cmd \
   DEFAULT_SCRIPTS=$PWD/package BINDING_SCRIPTS=$PWD/tests/powershell/binding-pair
 log=$(mktemp)
 trap 'tests/wine/wine-prefix.sh down; rm -f "$log"' EXIT

@@ -25,5 +25,5 @@ clang-tidy --quiet -p build/host "${product[@]}" 2>/dev/null
 cppcheck --quiet --error-exitcode=1 --std=c++17 --enable=warning,style,performance,portability \
   --suppress=missingIncludeSystem --inline-suppr -I launch_plan -I runner launch_plan runner
 shellcheck "${shells[@]}"
-scripts/check-links.py "${markdown[@]}"
+tests/check-links.py "${markdown[@]}"
 echo "Layout, clang-tidy and cppcheck: clean; shellcheck: ${#shells[@]} shell scripts clean."

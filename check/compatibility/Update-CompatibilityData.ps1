@@ -1,7 +1,7 @@
 <#
 .SYNOPSIS
     Writes windows-powershell-5.1.json: what PowerShell 7.6 has and Windows
-    PowerShell 5.1 lacks, for the author's check (scripts/check-scripts.ps1).
+    PowerShell 5.1 lacks, for the author's check (check/check-scripts.ps1).
 
 .DESCRIPTION
     pwsh -NoProfile -File Update-CompatibilityData.ps1 -CommandsFile FILE
@@ -284,7 +284,7 @@ foreach ($assembly in $NotLoaded51) {
 }
 
 $data = [ordered]@{
-    About                 = 'What PowerShell 7.6 has and Windows PowerShell 5.1 lacks, for scripts/check-scripts.ps1. ' +
+    About                 = 'What PowerShell 7.6 has and Windows PowerShell 5.1 lacks, for check/check-scripts.ps1. ' +
     'Written by Update-CompatibilityData.ps1; its sources and their licences are in README.md beside it.'
     PowerShell7           = $PSVersionTable.PSVersion.ToString()
     DotNet7               = [Environment]::Version.ToString()

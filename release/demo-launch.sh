@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
-[ $# -ge 2 ] || Refuse "usage: scripts/demo-launch.sh LAUNCHER_EXE STAND_IN_EXE ARGUMENT..."
+[ $# -ge 2 ] || Refuse "usage: release/demo-launch.sh LAUNCHER_EXE STAND_IN_EXE ARGUMENT..."
 launcher=$(realpath "$1")
 stand_in=$(realpath "$2")
 shift 2

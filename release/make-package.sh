@@ -21,7 +21,7 @@ set -euo pipefail
 here=$(cd -- "$(dirname -- "$0")" && pwd)
 source "$here/../scripts/common.sh"
 source "$here/signing.sh"
-usage="usage: package/make-package.sh [SIGNING...] [--checked] BUILD_DIR OUT_DIR [SCRIPTS_DIR] | --check [SIGNING...] SCRIPTS_DIR [PACKAGED_DIR]"
+usage="usage: release/make-package.sh [SIGNING...] [--checked] BUILD_DIR OUT_DIR [SCRIPTS_DIR] | --check [SIGNING...] SCRIPTS_DIR [PACKAGED_DIR]"
 
 # Both scripts must be there. A signature holds on Windows only when the
 # script reads there as it was hashed: osslsigncode hashes a script without
@@ -100,7 +100,7 @@ fi
 [ $# -eq 2 ] || [ $# -eq 3 ] || Refuse "$usage"
 build=$1
 out=${2%/}
-scripts=${3:-$here}
+scripts=${3:-$ProjectRoot/package}
 CheckScripts "$scripts"
 
 version=$(cat -- "$build/version.txt")

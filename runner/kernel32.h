@@ -62,6 +62,7 @@ extern "C" {
 KERNEL32_IMPORT DWORD WINAPI GetModuleFileNameW(HMODULE hModule, WCHAR *lpFilename, DWORD nSize);
 KERNEL32_IMPORT DWORD WINAPI GetWindowsDirectoryW(WCHAR *lpBuffer, DWORD uSize);
 KERNEL32_IMPORT WCHAR *WINAPI GetCommandLineW();
+KERNEL32_IMPORT BOOL WINAPI SetEnvironmentVariableW(const WCHAR *lpName, const WCHAR *lpValue);
 KERNEL32_IMPORT BOOL WINAPI CreateProcessW(const WCHAR *lpApplicationName, WCHAR *lpCommandLine,
                                            SECURITY_ATTRIBUTES *lpProcessAttributes,
                                            SECURITY_ATTRIBUTES *lpThreadAttributes,

@@ -44,6 +44,13 @@ extern "C" [[noreturn]] void RunLauncher() {
   const LaunchRequest request = ScanCommandLine(GetCommandLineW());
   AssembleChildCommandLine(request);
 
+  // PowerShell 7 puts its own module folders first in PSModulePath and takes
+  // them out again only for a powershell.exe that it starts itself; through
+  // the launcher, Windows PowerShell would find 7's copies of its own modules
+  // first and fail to load them. Without the variable it builds its own
+  // default. Nothing else of the environment changes.
+  SetEnvironmentVariableW(u"PSModulePath", nullptr);
+
   // The full application name keeps the platform from searching for the
   // executable. Inherited handles let redirected standard streams reach the
   // child; the empty environment pointer passes ours on. An empty directory

@@ -65,6 +65,16 @@ WCHAR *WINAPI GetCommandLineW() {
   return Script.CommandLine.data();
 }
 
+BOOL WINAPI SetEnvironmentVariableW(const WCHAR *lpName, const WCHAR *lpValue) {
+  Kernel32Call &call =
+      Log(Kernel32Function::SetEnvironmentVariableW, {Number(lpName), Number(lpValue)});
+  while (call.ByteCount < sizeof call.Bytes && lpName[call.ByteCount] != 0) {
+    call.Bytes[call.ByteCount] = static_cast<char>(lpName[call.ByteCount]);
+    ++call.ByteCount;
+  }
+  return 1;
+}
+
 BOOL WINAPI CreateProcessW(const WCHAR *lpApplicationName, WCHAR *lpCommandLine,
                            SECURITY_ATTRIBUTES *lpProcessAttributes,
                            SECURITY_ATTRIBUTES *lpThreadAttributes, BOOL bInheritHandles,
@@ -166,15 +176,21 @@ const Kernel32Record &RunLauncherWith(const Kernel32Script &script) {
 }
 
 std::string CallSequence(const Kernel32Record &record) {
-  static const char *const Names[] = {
-      "GetModuleFileNameW", "GetWindowsDirectoryW", "GetCommandLineW",
-      "CreateProcessW",     "WaitForSingleObject",  "GetExitCodeProcess",
-      "CloseHandle",        "GetStdHandle",         "WriteFile",
-      "ReadFile",           "ExitProcess"};
+  static const char *const Names[] = {"GetModuleFileNameW", "GetWindowsDirectoryW",
+                                      "GetCommandLineW",    "SetEnvironmentVariableW",
+                                      "CreateProcessW",     "WaitForSingleObject",
+                                      "GetExitCodeProcess", "CloseHandle",
+                                      "GetStdHandle",       "WriteFile",
+                                      "ReadFile",           "ExitProcess"};
   std::string sequence;
   for (uint32_t i = 0; i < record.CallCount; ++i) {
+    const Kernel32Call &call = record.Calls[i];
     sequence += (i == 0 ? "" : " ");
-    sequence += Names[static_cast<int>(record.Calls[i].Function)];
+    sequence += Names[static_cast<int>(call.Function)];
+    if (call.Function == Kernel32Function::SetEnvironmentVariableW) {
+      sequence += "(" + std::string(call.Bytes, call.ByteCount) + ", " +
+                  (call.Argument[1] == 0 ? "null" : "a value") + ")";
+    }
   }
   return sequence;
 }

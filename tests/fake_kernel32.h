@@ -12,6 +12,7 @@ enum class Kernel32Function {
   GetModuleFileNameW,
   GetWindowsDirectoryW,
   GetCommandLineW,
+  SetEnvironmentVariableW,
   CreateProcessW,
   WaitForSingleObject,
   GetExitCodeProcess,
@@ -44,7 +45,7 @@ constexpr uintptr_t StdHandleBase = 0x5000;
 struct Kernel32Call {
   Kernel32Function Function;
   uint64_t Argument[6]; // the scalar arguments, in order, pointers as numbers
-  uint32_t ByteCount;   // bytes given to WriteFile
+  uint32_t ByteCount;   // bytes given to WriteFile, or of a variable's name
   char Bytes[128];
 };
 
@@ -68,5 +69,6 @@ struct Kernel32Record {
 // ExitProcess.
 const Kernel32Record &RunLauncherWith(const Kernel32Script &script);
 
-// "GetModuleFileNameW GetWindowsDirectoryW ..." for comparing sequences.
+// "GetModuleFileNameW GetWindowsDirectoryW ..." for comparing sequences;
+// SetEnvironmentVariableW shows its arguments: "(PSModulePath, null)".
 std::string CallSequence(const Kernel32Record &record);

@@ -6,7 +6,9 @@
 
 namespace {
 
-const std::string Start = "GetModuleFileNameW GetWindowsDirectoryW GetCommandLineW CreateProcessW";
+// Every path that starts the child removes PSModulePath first.
+const std::string Start = "GetModuleFileNameW GetWindowsDirectoryW GetCommandLineW "
+                          "SetEnvironmentVariableW(PSModulePath, null) CreateProcessW";
 const std::string ChildRan =
     Start + " WaitForSingleObject GetExitCodeProcess CloseHandle CloseHandle";
 const std::string StartFailed = Start + " GetStdHandle WriteFile";
@@ -149,7 +151,7 @@ TEST(RunLauncher, StartsPowerShellAsTold) {
   EXPECT_EQ(create.Argument[1], 0u); // no thread security attributes
   EXPECT_EQ(create.Argument[2], 1u); // handles inherited
   EXPECT_EQ(create.Argument[3], 0u); // no creation flags: the same console
-  EXPECT_EQ(create.Argument[4], 0u); // our environment
+  EXPECT_EQ(create.Argument[4], 0u); // our environment, less PSModulePath
   EXPECT_TRUE(record.CurrentDirectoryGiven);
   EXPECT_EQ(std::u16string(record.CurrentDirectory), u"D:\\Pkg\\");
   EXPECT_EQ(record.StartupInfoSize, sizeof(STARTUPINFOW));

@@ -133,24 +133,6 @@ TEST(CommandScript, EndsWhenThePauseFindsNoInput) {
   }
 }
 
-// Sets an environment variable, inherited by what the test starts, for the
-// life of the object; nullptr removes it.
-struct VariableSet {
-  VariableSet(const wchar_t *name, const wchar_t *value) : Name(name) {
-    wchar_t buffer[32767];
-    const DWORD length = GetEnvironmentVariableW(name, buffer, 32767);
-    Existed = length > 0 && length < 32767;
-    Saved.assign(buffer, Existed ? length : 0);
-    SetEnvironmentVariableW(name, value);
-  }
-  ~VariableSet() { SetEnvironmentVariableW(Name, Existed ? Saved.c_str() : nullptr); }
-  VariableSet(const VariableSet &) = delete;
-  VariableSet &operator=(const VariableSet &) = delete;
-  const wchar_t *Name;
-  bool Existed = false;
-  std::wstring Saved;
-};
-
 std::wstring PathVariable() {
   wchar_t buffer[32767];
   const DWORD length = GetEnvironmentVariableW(L"PATH", buffer, 32767);

@@ -10,6 +10,7 @@
 const std::string PausePrompt = "\r\nPress Enter to close this window.\r\n";
 const std::string FailureMessage =
     "Unable to start Windows PowerShell. Run Install-Yorn-UI.cmd from the extracted package.\r\n";
+const std::string ArrivedFromPowerShell7 = "YORN_BESIDE=kept\n";
 static const wchar_t ScratchRoot[] = L"C:\\yorn-e2e";
 
 std::wstring WindowsDirectory() {
@@ -31,6 +32,15 @@ PowerShellAbsent::PowerShellAbsent() {
 PowerShellAbsent::~PowerShellAbsent() {
   MoveFileW(PowerShellAway().c_str(), PowerShellPath().c_str());
 }
+
+VariableSet::VariableSet(const wchar_t *name, const wchar_t *value) : Name(name) {
+  wchar_t buffer[32767];
+  const DWORD length = GetEnvironmentVariableW(name, buffer, 32767);
+  Existed = length > 0 && length < 32767;
+  Saved.assign(buffer, Existed ? length : 0);
+  SetEnvironmentVariableW(name, value);
+}
+VariableSet::~VariableSet() { SetEnvironmentVariableW(Name, Existed ? Saved.c_str() : nullptr); }
 
 std::wstring FileNamedBy(const char *variable) {
   const char *unix = getenv(variable);
@@ -272,10 +282,11 @@ Outcome LaunchAndRecord(const std::wstring &program, const std::wstring &command
        start = end + 1) {
     fields.push_back(text.substr(start, end - start));
   }
-  if (fields.size() >= 2) {
+  if (fields.size() >= 3) {
     outcome.ChildCommandLine = fields[0];
     outcome.ChildDirectory = fields[1];
-    outcome.ChildArguments.assign(fields.begin() + 2, fields.end());
+    outcome.ChildVariables = fields[2];
+    outcome.ChildArguments.assign(fields.begin() + 3, fields.end());
   }
   outcome.StrayFiles = RemoveCaseFolder(scratch);
   return outcome;

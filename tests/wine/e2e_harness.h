@@ -39,6 +39,31 @@ std::wstring MakePackage(const std::wstring &name);
 std::wstring ExpectedChildLine(const std::wstring &folder, const wchar_t *script,
                                const std::wstring &rest);
 
+// Sets an environment variable, inherited by what the test starts, for the
+// life of the object; nullptr removes it.
+struct VariableSet {
+  VariableSet(const wchar_t *name, const wchar_t *value);
+  ~VariableSet();
+  VariableSet(const VariableSet &) = delete;
+  VariableSet &operator=(const VariableSet &) = delete;
+  const wchar_t *Name;
+  bool Existed = false;
+  std::wstring Saved;
+};
+
+// The environment that a PowerShell 7 console gives what it starts: its own
+// module folders first in PSModulePath, and another variable beside it. The
+// stand-in reports both when it has them; only the other may arrive.
+struct FromPowerShell7 {
+  VariableSet ModulePath{L"PSModulePath",
+                         L"C:\\Users\\u\\Documents\\PowerShell\\Modules;"
+                         L"C:\\Program Files\\PowerShell\\7\\Modules;"
+                         L"C:\\Windows\\system32\\WindowsPowerShell\\v1.0\\Modules"};
+  VariableSet Beside{L"YORN_BESIDE", L"kept"};
+  VariableSet Reported{L"STAND_IN_VARIABLES", L"PSModulePath YORN_BESIDE"};
+};
+extern const std::string ArrivedFromPowerShell7; // what the stand-in reports
+
 enum class Input { Enter, EmptyFile, ClosedPipe, NoHandle };
 
 struct Outcome {
@@ -52,6 +77,9 @@ struct Outcome {
   std::wstring ChildCommandLine;
   std::wstring ChildDirectory;
   bool ChildInherited = false; // the child set an event through a handle it inherited
+  // A NAME=VALUE line for each variable named in STAND_IN_VARIABLES that
+  // reached the child.
+  std::wstring ChildVariables;
   std::vector<std::wstring> ChildArguments;
   // Files that appeared in the case's folder, the started program's current
   // directory, besides the streams and the record.

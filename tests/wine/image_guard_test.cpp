@@ -180,7 +180,7 @@ TEST(Image, ImportsOnlyWhatTheLauncherCalls) {
             (std::set<std::string>{"CloseHandle", "CreateProcessW", "ExitProcess",
                                    "GetCommandLineW", "GetExitCodeProcess", "GetModuleFileNameW",
                                    "GetStdHandle", "GetWindowsDirectoryW", "ReadFile",
-                                   "WaitForSingleObject", "WriteFile"}));
+                                   "SetEnvironmentVariableW", "WaitForSingleObject", "WriteFile"}));
   EXPECT_EQ(image.Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT).Size, 0u);
 }
 

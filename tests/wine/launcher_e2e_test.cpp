@@ -75,6 +75,14 @@ TEST(Launcher, RunsInAFolderWithSpacesAndLetters) {
   }
 }
 
+// Windows PowerShell builds its own module path when PSModulePath is absent.
+TEST(Launcher, LeavesOutOnlyTheModulePath) {
+  const FromPowerShell7 console;
+  const Outcome outcome = LaunchAndRecord(Launcher(MakePackage(L"plain")), L"l.exe x");
+  ASSERT_TRUE(outcome.ChildRan);
+  EXPECT_EQ(Narrow(outcome.ChildVariables), ArrivedFromPowerShell7);
+}
+
 TEST(Launcher, PassesEveryExitCodeOnWhole) {
   const std::wstring folder = MakePackage(L"plain");
   for (const DWORD code : {0u, 5u, 255u, 256u, 0xC0000005u, 0xFFFFFFFFu}) {

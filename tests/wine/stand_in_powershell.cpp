@@ -1,11 +1,14 @@
 // Stands in for Windows PowerShell in the end-to-end tests. It records what
 // it was given and exits with the code it is told:
 //   STAND_IN_RECORD     file to write, UTF-16 units separated by NUL: the raw
-//                       command line, the current directory, then each
-//                       argument as CommandLineToArgvW splits the line; it
-//                       is written as STAND_IN_RECORD.partial first and
-//                       renamed once whole, so that a reader never takes a
-//                       record cut short for the whole;
+//                       command line, the current directory, a NAME=VALUE
+//                       line for each variable named in STAND_IN_VARIABLES
+//                       (names separated by spaces) that the stand-in has,
+//                       then each argument as CommandLineToArgvW splits the
+//                       line; it is written as STAND_IN_RECORD.partial
+//                       first and renamed once whole, so that a reader never
+//                       takes a record cut short for the whole;
+//   STAND_IN_VARIABLES  the variables to report, as above;
 //   STAND_IN_EVENT      handle value of an event to set: it is set only when
 //                       the handle was inherited all the way down;
 //   STAND_IN_EXIT_CODE  exit code, decimal or 0x-prefixed hex (default 0);
@@ -126,6 +129,16 @@ int wmain(int argc, wchar_t **argv) {
   record += L'\0';
   wchar_t directory[MAX_PATH * 4];
   record.append(directory, GetCurrentDirectoryW(MAX_PATH * 4, directory));
+  record += L'\0';
+  const std::wstring names = Variable(L"STAND_IN_VARIABLES") + L' ';
+  for (size_t start = 0, end; (end = names.find(L' ', start)) != std::wstring::npos;
+       start = end + 1) {
+    const std::wstring name = names.substr(start, end - start);
+    // The size asked of an empty buffer is 0 only for a variable not there.
+    if (!name.empty() && GetEnvironmentVariableW(name.c_str(), nullptr, 0) != 0) {
+      record += name + L'=' + Variable(name.c_str()) + L'\n';
+    }
+  }
   record += L'\0';
   int count = 0;
   wchar_t **arguments = CommandLineToArgvW(raw, &count);

@@ -2,7 +2,8 @@
 rem Does what Install-Yorn-UI.exe does, for when the launcher cannot start:
 rem runs Install-Yorn-UI.ps1, or Optimize-Yorn-UI.ps1 when the first argument
 rem is exactly --optimize, in Windows PowerShell (else pwsh.exe from PATH),
-rem from this folder, and exits with the script's exit code.
+rem from this folder and without PSModulePath, and exits with the script's
+rem exit code.
 rem
 rem Delayed expansion stays off so that "!" in arguments survives. The caller's
 rem arguments are only ever expanded where their own quotes line up with
@@ -47,6 +48,11 @@ if not defined POWERSHELL (
   goto Finish
 )
 
+rem PowerShell 7 puts its own module folders first in PSModulePath, and
+rem Windows PowerShell started under it finds 7's copies of its own modules
+rem first and cannot load them. Without the variable either PowerShell builds
+rem its own default; SETLOCAL keeps it for the caller.
+set "PSModulePath="
 rem PUSHD, unlike CD, also reaches a folder on a network share.
 pushd "%HERE%"
 "%POWERSHELL%" -NoLogo -NoProfile -ExecutionPolicy Bypass -File "%HERE%%SCRIPT%" %FPS%%REST%

@@ -208,6 +208,15 @@ TEST(CommandScript, FindsWindowsPowerShellThroughSystemRoot) {
   EXPECT_EQ(Narrow(outcome.ChildArguments[0]), Narrow(PowerShellPath()));
 }
 
+// Windows PowerShell, and pwsh.exe below, build their own module path when
+// PSModulePath is absent.
+TEST(CommandScript, LeavesOutOnlyTheModulePath) {
+  const FromPowerShell7 console;
+  const Outcome outcome = RunScript(MakePackage(L"script"), L"x");
+  ASSERT_TRUE(outcome.ChildRan);
+  EXPECT_EQ(Narrow(outcome.ChildVariables), ArrivedFromPowerShell7);
+}
+
 TEST(CommandScript, FallsBackToPwshOnThePath) {
   const std::wstring folder = MakePackage(L"script");
   const std::wstring bin = L"C:\\yorn-e2e\\pwsh bin";
@@ -217,8 +226,10 @@ TEST(CommandScript, FallsBackToPwshOnThePath) {
   {
     const PowerShellAbsent absent;
     const VariableSet path(L"PATH", (bin + L";" + PathVariable()).c_str());
+    const FromPowerShell7 console;
     const Outcome outcome = RunScript(folder, L"--optimize 60 \"a b\"", 6);
     EXPECT_TRUE(outcome.ChildRan);
+    EXPECT_EQ(Narrow(outcome.ChildVariables), ArrivedFromPowerShell7);
     std::vector<std::wstring> expected = FixedArguments(pwsh, folder, Optimize);
     expected.insert(expected.end(), {L"-FPS", L"60", L"a b"});
     EXPECT_EQ(Narrowed(outcome.ChildArguments), Narrowed(expected));

@@ -9,7 +9,8 @@
 # line, UTF-8, each ended by NUL. The replay keeps every argument but the
 # first (the stand-in's own path) as it is, except the script after -File,
 # which becomes its Linux path; Windows paths map through the drive letters
-# of the prefix (WINEPREFIX).
+# of the prefix (WINEPREFIX). pwsh gets the broker's environment, less
+# PSModulePath.
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: $0 PWSH COMMAND..." >&2 && exit 2; }
 pwsh=$1
@@ -40,8 +41,9 @@ Answer() {
       break
     fi
   done
-  # No colour codes, which a Windows console shows as colour, not as text.
-  (cd "$(LinuxPath "${fields[0]}")" && NO_COLOR=1 TERM=dumb "$pwsh" "${arguments[@]}") \
+  # No colour codes, which a Windows console shows as colour, not as text;
+  # no PSModulePath, which the launcher and the command script leave out.
+  (cd "$(LinuxPath "${fields[0]}")" && env -u PSModulePath NO_COLOR=1 TERM=dumb "$pwsh" "${arguments[@]}") \
     </dev/null >"$folder/$id.stdout" 2>"$folder/$id.stderr" || status=$?
   echo "$status" >"$folder/$id.partial-status"
   mv "$folder/$id.partial-status" "$folder/$id.status"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The launcher and the command script under Wine with real PowerShell in the
 # loop (tests/wine/real_powershell_test.cpp): the default scripts and the
-# binding pair run in pwsh, served by broker.sh. Its Ctrl+C case is
-# tests/wine/ctrl-c-test.sh's.
+# binding pair run in pwsh, served by broker.sh, and a script that loads a
+# module. Its Ctrl+C case is tests/wine/ctrl-c-test.sh's.
 # Needs the mingw build and RealPowerShell (scripts/common.sh's
 # EnsurePowerShell).
 set -euo pipefail
@@ -12,7 +12,8 @@ source scripts/common.sh
 wine_tests=$PWD/build/mingw/tests/wine
 UseWine "$PWD/build/mingw/wineprefix"
 export LAUNCHER_EXE=$PWD/build/mingw/runner/Install-Yorn-UI.exe COMMAND_SCRIPT=$PWD/release/Install-Yorn-UI.cmd \
-  DEFAULT_SCRIPTS=$PWD/package BINDING_SCRIPTS=$PWD/tests/powershell/binding-pair
+  DEFAULT_SCRIPTS=$PWD/package BINDING_SCRIPTS=$PWD/tests/powershell/binding-pair \
+  MODULE_SCRIPTS=$PWD/tests/powershell/module-script
 log=$(mktemp)
 trap 'tests/wine/wine-prefix.sh down; rm -f "$log"' EXIT
 tests/wine/wine-prefix.sh up "$wine_tests/powershell.exe" >/dev/null

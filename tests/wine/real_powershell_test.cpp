@@ -4,7 +4,8 @@
 // that the scripts really run and their parameters really bind, and the
 // output, exit code and pause seen here are PowerShell's own. Two pairs of
 // scripts: the package's default pair, and a pair that reports what it was
-// bound (tests/powershell/binding-pair). pwsh on Linux ends with 8 bits of
+// bound (tests/powershell/binding-pair); and an install script that loads a
+// module (tests/powershell/module-script). pwsh on Linux ends with 8 bits of
 // its exit code; the launcher's 32 bits are proven against the stand-in.
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@
 
 namespace {
 
-enum class Pair { Default, Binding };
+enum class Pair { Default, Binding, Module };
 // Every row runs the launcher; rows marked Both run the command script too.
 enum class Via { Launcher, Both };
 
@@ -101,22 +102,34 @@ const ReplayRow Replays[] = {
     {Pair::Binding, Via::Both, L"x", 7, "Install-Yorn-UI.ps1\nRest String [x]\n", "", 7},
     // pwsh on Linux exits with the low 8 bits of 300; Windows keeps all 32.
     {Pair::Binding, Via::Both, L"x", 300, "Install-Yorn-UI.ps1\nRest String [x]\n", "", 300 % 256},
+    // Without PSModulePath (broker.sh leaves it out, as the launcher does),
+    // pwsh still loads a module's command, from its own folder.
+    {Pair::Module, Via::Both, L"x", 0,
+     "Get-FileHash E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855\n"
+     "From PowerShell's own folder: True\n",
+     "", 0},
 };
 
-std::wstring ScriptsOf(Pair pair) {
-  return FileNamedBy(pair == Pair::Default ? "DEFAULT_SCRIPTS" : "BINDING_SCRIPTS");
-}
+// Where each pair's scripts are (a variable that names the folder), and
+// which.
+struct PairFiles {
+  const char *Folder;
+  std::vector<const wchar_t *> Scripts;
+};
+const PairFiles Pairs[] = {
+    {"DEFAULT_SCRIPTS", {L"Install-Yorn-UI.ps1", L"Optimize-Yorn-UI.ps1"}},
+    {"BINDING_SCRIPTS", {L"Install-Yorn-UI.ps1", L"Optimize-Yorn-UI.ps1", L"Show-Binding.ps1"}},
+    {"MODULE_SCRIPTS", {L"Install-Yorn-UI.ps1"}},
+};
 
 // A package folder with the launcher, the command script and `pair`.
 std::wstring PackageWith(const std::wstring &name, Pair pair) {
   const std::wstring folder = MakePackage(name);
-  for (const wchar_t *script : {L"Install-Yorn-UI.ps1", L"Optimize-Yorn-UI.ps1",
-                                pair == Pair::Binding ? L"Show-Binding.ps1" : nullptr}) {
-    if (script != nullptr) {
-      EXPECT_TRUE(
-          CopyFileW((ScriptsOf(pair) + L"\\" + script).c_str(), (folder + script).c_str(), FALSE))
-          << Narrow(script);
-    }
+  const PairFiles &files = Pairs[static_cast<int>(pair)];
+  for (const wchar_t *script : files.Scripts) {
+    EXPECT_TRUE(CopyFileW((FileNamedBy(files.Folder) + L"\\" + script).c_str(),
+                          (folder + script).c_str(), FALSE))
+        << Narrow(script);
   }
   return folder;
 }
@@ -155,7 +168,8 @@ std::wstring CommandScriptLine(const std::wstring &folder, const std::wstring &t
 
 TEST(RealPowerShell, RunsTheScriptsAsTheyBind) {
   const std::wstring folders[] = {PackageWith(L"real default", Pair::Default),
-                                  PackageWith(L"real binding", Pair::Binding)};
+                                  PackageWith(L"real binding", Pair::Binding),
+                                  PackageWith(L"real module", Pair::Module)};
   const std::wstring interpreter = WindowsDirectory() + L"\\system32\\cmd.exe";
   for (const ReplayRow &row : Replays) {
     SCOPED_TRACE(Narrow(row.Tail));

@@ -170,7 +170,7 @@ Refused "timestamp server" --sign-cert "$c/author-chain.pem" "${pem[@]}" --times
 Refused "above 65535" --version 1.70000
 Refused "1 to 4" --version 1.2.3.4.5
 Refused "not a whole icon" --icon "$c/cut.ico"
-Refused "error: Optimize-Yorn-UI.ps1 is not UTF-8 (saved in a legacy code page?); save it as UTF-8 so that its signature holds on Windows" \
+Refused "error: Optimize-Yorn-UI.ps1: is not UTF-8 (saved in a legacy code page?); save it as UTF-8 so that its signature holds on Windows" \
   --sign-cert "$c/author-chain.pem" "${pem[@]}" --scripts "$work/ansi-scripts"
 [ $refused_status -eq 2 ] || Fail "a script that is not UTF-8 was refused with exit code $refused_status, not 2"
 echo "Every refusal names its problem and leaves dist/ as it was."

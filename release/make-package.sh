@@ -62,14 +62,15 @@ done
 
 if $check; then
   [ $# -eq 1 ] || [ $# -eq 2 ] || Refuse "$usage"
-  PackageTree stage "$@"
-  # The command script too, so that the check sees the package as it ships.
-  [ $# -eq 1 ] || cp -- "$here/Install-Yorn-UI.cmd" "$2/"
   if SigningAsked; then
     work=$(mktemp -d)
     trap 'rm -rf -- "$work"' EXIT
     CheckSigning "$work"
   fi
+  # The folder is refused, if at all, before PACKAGED_DIR is made.
+  PackageTree stage "$@"
+  # The command script too, so that the check sees the package as it ships.
+  [ $# -eq 1 ] || cp -- "$here/Install-Yorn-UI.cmd" "$2/"
   exit 0
 fi
 [ $# -eq 2 ] || [ $# -eq 3 ] || Refuse "$usage"

@@ -34,11 +34,14 @@ usage="usage: release/make-package.sh [SIGNING...] [--checked] BUILD_DIR OUT_DIR
 # osslsigncode hashes a script without a UTF-16 byte-order mark as UTF-8, so
 # with signing a PowerShell file must be UTF-8 (with or without a mark) or
 # UTF-16 with a mark. It runs in Debian's python3, which the build installs
-# (BuildPackages), not in whichever python3 comes first on PATH.
+# (BuildPackages), rather than in whichever python3 comes first on PATH (a
+# version manager's may take a tenth of a second more to start); only
+# where there is none (./build.sh --check installs nothing) in that one.
 PackageTree() {
-  local signed=()
+  local signed=() python=/usr/bin/python3
   [ "$1" != stage ] || ! SigningAsked || signed=(--signed)
-  /usr/bin/python3 "$here/package-tree.py" "$1" ${signed[@]+"${signed[@]}"} "${@:2}"
+  [ -x "$python" ] || python=python3
+  "$python" "$here/package-tree.py" "$1" ${signed[@]+"${signed[@]}"} "${@:2}"
 }
 
 check=false checked=false

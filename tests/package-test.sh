@@ -194,6 +194,10 @@ wide=$(printf '\360\237\230\200%.0s' {1..50})/$(printf 'y%.0s' {1..50})
 while IFS=$'\t' read -r kind path other expected; do
   printf -v path '%b' "$path"
   printf -v other '%b' "$other"
+  if [ "$kind" = device ] && [ "$(id -u)" -ne 0 ]; then
+    echo "Skipped: $expected (only root can make a device)"
+    continue
+  fi
   rm -rf "$bad" && cp -r package "$bad"
   (
     cd "$bad"

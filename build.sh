@@ -1,25 +1,28 @@
 #!/usr/bin/env bash
 # Builds the Windows package into dist/ and shows one launch under Wine;
 # installs whatever the machine lacks first. The options are in Usage below.
-# --scripts packages another author's Install-Yorn-UI.ps1 and
-# Optimize-Yorn-UI.ps1 from DIR instead of the project's default pair;
-# --version and --icon make the release the author's own; the signing
-# options sign the launcher and both scripts with Authenticode (KEY is a PEM
-# file or a pkcs11: URI; passwords and PINs only ever come from a file).
-# docs/package-authors.md has an example of each. --check runs only the
-# author's check of the scripts (exit 0 when they pass, 2 when they are
-# refused) and builds nothing.
+# --package (or --scripts) packs another author's folder, every file and
+# folder of it beside the launcher and the command script, instead of the
+# project's default package/; --version and --icon make the release the
+# author's own; the signing options sign the launcher and every PowerShell
+# file with Authenticode (KEY is a PEM file or a pkcs11: URI; passwords and
+# PINs only ever come from a file). docs/package-authors.md has an example
+# of each. --check runs only the author's check of the package (exit 0 when
+# it passes, 2 when it is refused) and builds nothing.
 set -euo pipefail
 source "$(dirname -- "$0")/scripts/common.sh"
 source "$(dirname -- "$0")/release/signing.sh"
 
-Usage() {
-  Refuse "usage: ./build.sh [--scripts DIR] [--version X.Y.Z] [--icon FILE.ico]
-             [--sign-cert CHAIN.pem --sign-key KEY | --sign-pkcs12 FILE.p12]
-             [--sign-password-file FILE] [--pkcs11-module LIB.so]
-             [--timestamp URL]
-       ./build.sh --check [--scripts DIR]"
-}
+usage="usage: ./build.sh [--package DIR] [--version X.Y.Z] [--icon FILE.ico]
+                  [--sign-cert CHAIN.pem --sign-key KEY | --sign-pkcs12 FILE.p12]
+                  [--sign-password-file FILE] [--pkcs11-module LIB.so]
+                  [--timestamp URL]
+       ./build.sh --check [--package DIR]
+       ./build.sh --help
+--package DIR (or --scripts DIR): the package folder, by default the
+project's own package/; it holds Install-Yorn-UI.ps1, Optimize-Yorn-UI.ps1
+and whatever else the package brings. docs/package-authors.md has the rest."
+Usage() { Refuse "$usage"; }
 
 # One to four numbers, as the version resource holds them: 16 bits each.
 CheckVersion() {
@@ -50,19 +53,27 @@ CheckIcon() {
   done
 }
 
-# The project's own pair unless --scripts names another, whichever folder
-# the build is started from; relative paths in the options are the caller's.
-scripts=$ProjectRoot/package
+# The project's own package unless --package names another, whichever
+# folder the build is started from; relative paths in the options are the
+# caller's.
+own_package=$ProjectRoot/package
+package=$own_package
 version='' icon='' signing_packages=() check_only=false
 while [ $# -gt 0 ]; do
-  if [ "$1" = --check ]; then
+  case "$1" in
+  --help | -h)
+    echo "$usage"
+    exit 0
+    ;;
+  --check)
     check_only=true
     shift
     continue
-  fi
+    ;;
+  esac
   [ $# -ge 2 ] || Usage
   case "$1" in
-  --scripts) scripts=$(AbsolutePath "$2") ;;
+  --package | --scripts) package=$(AbsolutePath "$2") ;;
   --version) version=$2 ;;
   --icon) icon=$(AbsolutePath "$2") ;;
   *) TakeSigningOption "$1" "$2" || Usage ;;
@@ -85,16 +96,19 @@ else
   EnsurePackages "${BuildPackages[@]}" "${signing_packages[@]}"
 fi
 if SigningAsked; then
-  Step "Checking the scripts, the signing key and the certificate"
+  Step "Checking the package folder, the signing key and the certificate"
 else
-  Step "Checking the scripts"
+  Step "Checking the package folder"
 fi
-# The scripts are checked as they will ship (a UTF-8 byte-order mark added),
-# and packaged from that copy.
-packaged=$(mktemp -d)
-trap 'rm -rf "$packaged"' EXIT
-release/make-package.sh --check "${SigningOptions[@]}" "$scripts" "$packaged"
-Step "Checking the scripts for Windows PowerShell 5.1"
+# The package is checked as it will ship (byte-order marks added, the
+# command script beside it), and packaged from that copy, which is made
+# beside dist/ so that packaging moves it in rather than copying it again.
+# It is made only once the folder has passed, so that a refusal writes
+# nothing.
+packaged=$(mktemp -u -- "$PWD/dist.checked.XXXXXX")
+trap 'rm -rf -- "$packaged"' EXIT
+release/make-package.sh --check ${SigningOptions[@]+"${SigningOptions[@]}"} "$package" "$packaged"
+Step "Checking the PowerShell files for Windows PowerShell 5.1"
 if EnsurePowerShell "the scripts were not checked"; then
   "$RealPowerShell" -NoProfile -NonInteractive -File check/check-scripts.ps1 "$packaged"
 elif $check_only; then
@@ -108,13 +122,18 @@ Step "Windows build (MinGW-w64)"
 cmake --preset mingw -DRELEASE_VERSION="$version" -DRELEASE_ICON="$icon"
 cmake --build --preset mingw --target launcher stand_in_powershell
 
-Step "Package (scripts from $scripts)"
-release/make-package.sh "${SigningOptions[@]}" --checked build/mingw dist "$packaged"
-ls -l dist dist/Yorn-UI
-cat dist/SHA256SUMS
+Step "Package (from $package)"
+release/make-package.sh ${SigningOptions[@]+"${SigningOptions[@]}"} --checked build/mingw dist "$packaged"
+ls -l dist
+echo "SHA256SUMS: the zip and $(($(wc -l <dist/SHA256SUMS) - 1)) files"
 
+# The launch runs in a throwaway copy of the package, never in dist/. An
+# author's scripts never run here: the stand-in only shows what PowerShell
+# would receive. Real PowerShell runs only the project's own pair.
 Step "One launch under Wine"
-release/demo-launch.sh dist/Yorn-UI/Install-Yorn-UI.exe build/mingw/tests/wine/powershell.exe --optimize 144
+demo_options=()
+[ "$(realpath -- "$package")" != "$(realpath -- "$own_package")" ] || demo_options=(--own-package)
+release/demo-launch.sh ${demo_options[@]+"${demo_options[@]}"} dist/Yorn-UI build/mingw/tests/wine/powershell.exe --optimize 144
 
 Step "Done"
 echo "Package folder: $PWD/dist/Yorn-UI/"

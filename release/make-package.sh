@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Assembles the package from a Windows build:
-#   make-package.sh [SIGNING...] [--checked] BUILD_DIR OUT_DIR [SCRIPTS_DIR]
-#   make-package.sh --check [SIGNING...] SCRIPTS_DIR [PACKAGED_DIR]
-#                   only checks the scripts and the signing options, and
-#                   writes the scripts into PACKAGED_DIR as they will ship
+#   make-package.sh [SIGNING...] BUILD_DIR OUT_DIR [PACKAGE_DIR]
+#   make-package.sh [SIGNING...] --checked BUILD_DIR OUT_DIR PACKAGED_DIR
+#   make-package.sh --check [SIGNING...] PACKAGE_DIR [PACKAGED_DIR]
+#                   only checks the package folder and the signing options,
+#                   and writes the package into PACKAGED_DIR (which must not
+#                   exist yet) as it will ship, bar the launcher
 # SIGNING: --sign-cert CHAIN.pem --sign-key KEY | --sign-pkcs12 FILE.p12,
 # with --sign-password-file FILE, --pkcs11-module LIB.so (for a pkcs11: KEY)
-# and --timestamp URL, as build.sh takes them; --checked says that a --check
-# run has checked them already, so that each build checks them once.
-# OUT_DIR/Yorn-UI/ gets the launcher, the command script and the two
-# PowerShell scripts (from SCRIPTS_DIR, by default the project's own pair),
-# the launcher and the scripts signed when asked; beside it go
+# and --timestamp URL, as build.sh takes them. --checked says that a --check
+# run has checked them and made PACKAGED_DIR already, so that each build
+# checks and copies once; PACKAGED_DIR then moves into the package.
+# OUT_DIR/Yorn-UI/ gets the launcher, the command script and every file and
+# folder of PACKAGE_DIR (by default the project's own package/), as
+# release/package-tree.py takes them: what Windows cannot hold is refused,
+# version-control metadata is left out, PowerShell files get a UTF-8
+# byte-order mark where they need one. With signing, the launcher and every
+# PowerShell file (.ps1, .psm1, .psd1, .ps1xml) are signed. Beside it go
 # Yorn-UI-<version>.zip and SHA256SUMS. Everything is made in a staging
 # folder that replaces OUT_DIR only once all of it has succeeded; the old
 # OUT_DIR stays until the new one is in place, and comes back if that fails
@@ -21,50 +27,21 @@ set -euo pipefail
 here=$(cd -- "$(dirname -- "$0")" && pwd)
 source "$here/../scripts/common.sh"
 source "$here/signing.sh"
-usage="usage: release/make-package.sh [SIGNING...] [--checked] BUILD_DIR OUT_DIR [SCRIPTS_DIR] | --check [SIGNING...] SCRIPTS_DIR [PACKAGED_DIR]"
+usage="usage: release/make-package.sh [SIGNING...] [--checked] BUILD_DIR OUT_DIR [PACKAGE_DIR] | --check [SIGNING...] PACKAGE_DIR [PACKAGED_DIR]"
 
-# Both scripts must be there. A signature holds on Windows only when the
-# script reads there as it was hashed: osslsigncode hashes a script without
-# a UTF-16 byte-order mark as UTF-8, so a signed script must be UTF-8 (with
-# or without a mark) or UTF-16 with a mark.
-CheckScripts() {
-  local script
-  for script in Install-Yorn-UI.ps1 Optimize-Yorn-UI.ps1; do
-    [ -f "$1/$script" ] ||
-      Refuse "$1 has no $script; a package needs both Install-Yorn-UI.ps1 and Optimize-Yorn-UI.ps1"
-  done
-  SigningAsked || return 0
-  for script in Install-Yorn-UI.ps1 Optimize-Yorn-UI.ps1; do
-    case "$(head -c 2 -- "$1/$script" | od -An -tx1 | tr -d ' \n')" in
-    fffe | feff) continue ;;
-    esac
-    iconv -f UTF-8 -t UTF-8 -- "$1/$script" >/dev/null 2>&1 ||
-      Refuse "$script is not UTF-8 (saved in a legacy code page?); save it as UTF-8 so that its signature holds on Windows"
-  done
-}
-
-# Windows PowerShell 5.1 reads a script without a byte-order mark in the ANSI
-# code page, which garbles every non-ASCII character of a UTF-8 script. Such
-# a script gets the UTF-8 mark in the package; the author's file is never
-# touched. A script that has a mark (UTF-8 or UTF-16) already, or that is not
-# UTF-8 at all (ANSI on purpose, in an unsigned build), is packaged as it is.
-MarkUtf8Script() {
-  local file=$1
-  case "$(head -c 3 -- "$file" | od -An -tx1 | tr -d ' \n')" in
-  efbbbf* | fffe* | feff*) return 0 ;;
-  esac
-  if LC_ALL=C grep -qP '[^\x00-\x7F]' -- "$file" && iconv -f UTF-8 -t UTF-8 -- "$file" >/dev/null 2>&1; then
-    { printf '\357\273\277' && cat -- "$file"; } >"$file.marked"
-    mv -- "$file.marked" "$file"
-    echo "$(basename -- "$file") is UTF-8 without a byte-order mark: the packaged copy gets one, so that Windows PowerShell 5.1 reads it as UTF-8"
-  fi
-}
-
-# PackageScripts FROM TO: the two scripts as they ship, before signing.
-PackageScripts() {
-  cp -- "$1/Install-Yorn-UI.ps1" "$1/Optimize-Yorn-UI.ps1" "$2/"
-  MarkUtf8Script "$2/Install-Yorn-UI.ps1"
-  MarkUtf8Script "$2/Optimize-Yorn-UI.ps1"
+# PackageTree COMMAND ARGUMENT...: release/package-tree.py. A signature
+# holds on Windows only when the script reads there as it was hashed:
+# osslsigncode hashes a script without a UTF-16 byte-order mark as UTF-8, so
+# with signing a PowerShell file must be UTF-8 (with or without a mark) or
+# UTF-16 with a mark. It runs in Debian's python3, which the build installs
+# (BuildPackages), rather than in whichever python3 comes first on PATH (a
+# version manager's may take a tenth of a second more to start); only
+# where there is none (./build.sh --check installs nothing) in that one.
+PackageTree() {
+  local signed=() python=/usr/bin/python3
+  [ "$1" != stage ] || ! SigningAsked || signed=(--signed)
+  [ -x "$python" ] || python=python3
+  "$python" "$here/package-tree.py" "$1" ${signed[@]+"${signed[@]}"} "${@:2}"
 }
 
 check=false checked=false
@@ -88,20 +65,26 @@ done
 
 if $check; then
   [ $# -eq 1 ] || [ $# -eq 2 ] || Refuse "$usage"
-  CheckScripts "$1"
-  [ $# -eq 1 ] || PackageScripts "$1" "$2"
   if SigningAsked; then
     work=$(mktemp -d)
     trap 'rm -rf -- "$work"' EXIT
     CheckSigning "$work"
   fi
+  # The folder is refused, if at all, before PACKAGED_DIR is made.
+  PackageTree stage "$@"
+  # The command script too, so that the check sees the package as it ships.
+  [ $# -eq 1 ] || cp -- "$here/Install-Yorn-UI.cmd" "$2/"
   exit 0
 fi
 [ $# -eq 2 ] || [ $# -eq 3 ] || Refuse "$usage"
 build=$1
 out=${2%/}
-scripts=${3:-$ProjectRoot/package}
-CheckScripts "$scripts"
+from=${3:-$ProjectRoot/package}
+if $checked; then
+  [ $# -eq 3 ] && [ -d "$from" ] || Refuse "--checked needs the PACKAGED_DIR that a --check run made; $usage"
+else
+  PackageTree stage "$from"
+fi
 
 version=$(cat -- "$build/version.txt")
 # The commit's own date, so that nothing depends on when the build ran; the
@@ -161,31 +144,29 @@ mkdir -m 700 -- "$stage" || {
 }
 staged=true
 package="$stage/Yorn-UI"
-mkdir -- "$package"
+if $checked; then
+  # On the same file system (the build makes it beside OUT_DIR) this is a
+  # rename: the payload is copied once per build.
+  mv -- "$from" "$package"
+else
+  PackageTree stage --quiet "$from" "$package"
+fi
 cp -- "$build/runner/Install-Yorn-UI.exe" "$here/Install-Yorn-UI.cmd" "$package/"
-PackageScripts "$scripts" "$package"
 
-# The command script cannot carry a signature; the other three are signed
-# before they are zipped and summed, so that both hold the signed bytes.
+# The command script cannot carry a signature; the launcher and every
+# PowerShell file are signed before they are zipped and summed, so that both
+# hold the signed bytes. Every other file ships as the author gave it.
 if SigningAsked; then
   mkdir -m 700 -- "$stage/signing"
   if $checked; then PrepareSigning "$stage/signing"; else CheckSigning "$stage/signing"; fi
-  for file in Install-Yorn-UI.exe Install-Yorn-UI.ps1 Optimize-Yorn-UI.ps1; do
-    SignFile "$package/$file" "$epoch"
-  done
+  SignFile "$package/Install-Yorn-UI.exe" "$epoch"
+  while IFS= read -r -d '' file; do
+    SignFile "$package/${file#./}" "$epoch" "${file#./}"
+  done < <(cd -- "$package" && find . -type f \( -iname '*.ps1' -o -iname '*.psm1' -o -iname '*.psd1' -o -iname '*.ps1xml' \) -print0 | LC_ALL=C sort -z)
   rm -rf -- "$stage/signing"
 fi
 
-files=(Install-Yorn-UI.cmd Install-Yorn-UI.exe Install-Yorn-UI.ps1 Optimize-Yorn-UI.ps1)
-for file in "${files[@]}"; do
-  chmod 644 -- "$package/$file"
-  touch -d "@$epoch" -- "$package/$file"
-done
-
-# -X leaves out owner and extended times, -D directory entries; zip stores
-# local time, so the zone is fixed too.
-(cd -- "$stage" && TZ=UTC zip -q -X -D "Yorn-UI-$version.zip" "${files[@]/#/Yorn-UI/}")
-(cd -- "$stage" && sha256sum "Yorn-UI-$version.zip" "${files[@]/#/Yorn-UI/}" >SHA256SUMS)
+PackageTree zip "$epoch" "$stage" Yorn-UI "Yorn-UI-$version.zip"
 chmod 755 -- "$stage"
 
 # Only now does the new package take the old one's place: the old one moves

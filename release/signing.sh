@@ -129,13 +129,14 @@ PrepareSigning() {
   [ ! -r /etc/ssl/certs/ca-certificates.crt ] || cat /etc/ssl/certs/ca-certificates.crt >>"$SigningTrust"
 }
 
-# SignFile FILE EPOCH: signs FILE in place, at the given signing time, and
-# verifies the signature. osslsigncode runs in a session of its own with no
+# SignFile FILE EPOCH [NAME]: signs FILE in place, at the given signing
+# time, and verifies the signature; NAME is how messages name it (its path
+# in the package), by default its file name. osslsigncode runs in a session of its own with no
 # terminal, so that a missing password or PIN fails instead of prompting, and
 # under a time limit, so that a timestamp server that never answers fails too.
 SignFile() {
-  local file=$1 name log="$SigningWork/osslsigncode.log" status=0
-  name=$(basename -- "$file")
+  local file=$1 name=${3:-} log="$SigningWork/osslsigncode.log" status=0
+  [ -n "$name" ] || name=$(basename -- "$file")
   timeout 60 setsid -w osslsigncode sign "${SigningArguments[@]}" -time "$2" \
     -in "$file" -out "$file.signed" </dev/null >"$log" 2>&1 || status=$?
   if [ $status -ne 0 ]; then

@@ -9,8 +9,13 @@ src=$work/src
 mkdir -p "$src"
 git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$src"
 
-# Build ARGUMENT...: ./build.sh in the copy, its output in $work/build.log.
-Build() { (cd "$src" && timeout 600 ./build.sh "$@" </dev/null >"$work/build.log" 2>&1); }
+# Build ARGUMENT...: ./build.sh in the copy, its output in $work/build.log;
+# started through the command in build_as, when it names one (such as
+# setpriv, to build as another user).
+build_as=()
+Build() {
+  (cd "$src" && timeout 600 ${build_as[@]+"${build_as[@]}"} ./build.sh "$@" </dev/null >"$work/build.log" 2>&1)
+}
 # BuildFrom FOLDER ARGUMENT...: the same, started from FOLDER by a relative
 # path, such as ../src/build.sh.
 BuildFrom() {

@@ -321,15 +321,100 @@ function Get-ArgumentCounts($Reader, $Method) {
 # Whether a parameter is a params array: it carries [ParamArray].
 function Test-ParamArray($Reader, $Parameter) {
     foreach ($handle in $Parameter.GetCustomAttributes()) {
-        $constructor = $Reader.GetCustomAttribute($handle).Constructor
-        $type = switch ($constructor.Kind) {
-            'MemberReference' {
-                $parent = $Reader.GetMemberReference($constructor).Parent
-                if ($parent.Kind -eq 'TypeReference') { Get-MetadataName $Reader $Reader.GetTypeReference($parent) }
-            }
-            'MethodDefinition' { Get-MetadataName $Reader $Reader.GetTypeDefinition($Reader.GetMethodDefinition($constructor).GetDeclaringType()) }
+        if ((Get-AttributeTypeName $Reader $Reader.GetCustomAttribute($handle)) -eq 'System.ParamArrayAttribute') { return $true }
+    }
+    $false
+}
+
+# An attribute's type and the signature of the constructor it calls.
+function Get-AttributeTypeName($Reader, $Attribute) {
+    $constructor = $Attribute.Constructor
+    switch ($constructor.Kind) {
+        'MemberReference' {
+            $parent = $Reader.GetMemberReference($constructor).Parent
+            if ($parent.Kind -eq 'TypeReference') { Get-MetadataName $Reader $Reader.GetTypeReference($parent) }
         }
-        if ($type -eq 'System.ParamArrayAttribute') { return $true }
+        'MethodDefinition' { Get-MetadataName $Reader $Reader.GetTypeDefinition($Reader.GetMethodDefinition($constructor).GetDeclaringType()) }
+    }
+}
+
+function Get-ConstructorArgumentCount($Reader, $Attribute) {
+    $constructor = $Attribute.Constructor
+    $signature = if ($constructor.Kind -eq 'MemberReference') { $Reader.GetMemberReference($constructor).Signature } else { $Reader.GetMethodDefinition($constructor).Signature }
+    $blob = $Reader.GetBlobReader($signature)
+    [void] $blob.ReadSignatureHeader()
+    $blob.ReadCompressedInteger()
+}
+
+# The parameters that take the remaining arguments, by command, in
+# PowerShell 7's assemblies for Windows, which the pwsh on Linux does not
+# load: a property with [Parameter(ValueFromRemainingArguments = $true)]
+# of a class with [Cmdlet(verb, noun)], or of a class it derives from.
+function Read-RemainingArguments([string[]] $Paths) {
+    $commands = @{}
+    foreach ($path in $Paths) {
+        $stream = [System.IO.File]::OpenRead($path)
+        try {
+            $md = [System.Reflection.Metadata.PEReaderExtensions]::GetMetadataReader([System.Reflection.PortableExecutable.PEReader]::new($stream))
+            $bases = @{}
+            $cmdlets = @{}
+            $remaining = @{}
+            foreach ($handle in $md.TypeDefinitions) {
+                $type = $md.GetTypeDefinition($handle)
+                $name = Get-MetadataName $md $type
+                if (-not $type.BaseType.IsNil -and $type.BaseType.Kind -eq 'TypeDefinition') { $bases[$name] = Get-MetadataName $md $md.GetTypeDefinition($type.BaseType) }
+                foreach ($attribute in $type.GetCustomAttributes() | ForEach-Object { $md.GetCustomAttribute($_) }) {
+                    if ((Get-AttributeTypeName $md $attribute) -ne 'System.Management.Automation.CmdletAttribute') { continue }
+                    $value = $md.GetBlobReader($attribute.Value)
+                    [void] $value.ReadUInt16()
+                    $cmdlets[$name] = "$($value.ReadSerializedString())-$($value.ReadSerializedString())"
+                }
+                foreach ($property in $type.GetProperties() | ForEach-Object { $md.GetPropertyDefinition($_) }) {
+                    foreach ($attribute in $property.GetCustomAttributes() | ForEach-Object { $md.GetCustomAttribute($_) }) {
+                        if ((Get-AttributeTypeName $md $attribute) -eq 'System.Management.Automation.ParameterAttribute' -and
+                            (Test-TakesRemainingArguments $md $attribute)) {
+                            $remaining[$name] = @($(if ($remaining.ContainsKey($name)) { $remaining[$name] })) + $md.GetString($property.Name)
+                        }
+                    }
+                }
+            }
+            foreach ($class in $cmdlets.Keys) {
+                $names = New-NameSet
+                for ($type = $class; $type; $type = $bases[$type]) { if ($remaining.ContainsKey($type)) { $names.UnionWith([string[]] $remaining[$type]) } }
+                $commands[$cmdlets[$class]] = $names
+            }
+        } finally {
+            $stream.Dispose()
+        }
+    }
+    $commands
+}
+
+# Whether a [Parameter()] sets ValueFromRemainingArguments = $true: its
+# value blob holds the constructor's arguments (none, or an experiment's
+# name and action), then each named argument with its type code, name
+# and value (ECMA-335, II.23.3).
+function Test-TakesRemainingArguments($Reader, $Attribute) {
+    $value = $Reader.GetBlobReader($Attribute.Value)
+    [void] $value.ReadUInt16()
+    switch (Get-ConstructorArgumentCount $Reader $Attribute) {
+        0 { }
+        2 { [void] $value.ReadSerializedString(); [void] $value.ReadInt32() }
+        default { throw 'a [Parameter()] constructor of unknown arguments' }
+    }
+    for ($count = $value.ReadUInt16(); $count -gt 0; $count--) {
+        [void] $value.ReadByte()
+        $code = $value.ReadByte()
+        if ($code -eq 0x55) { [void] $value.ReadSerializedString() }
+        $argument = $value.ReadSerializedString()
+        $set = switch ($code) {
+            0x02 { $value.ReadBoolean() }
+            0x08 { [void] $value.ReadInt32() }
+            0x0E { [void] $value.ReadSerializedString() }
+            0x55 { [void] $value.ReadInt32() }
+            default { throw "a [Parameter()] argument of type code $code" }
+        }
+        if ($argument -eq 'ValueFromRemainingArguments' -and $set) { return $true }
     }
     $false
 }
@@ -461,14 +546,36 @@ foreach ($alias in $targets.Keys | Sort-Object -Culture '') {
     if ($both.Contains($target) -or $only7.Contains($target) -or $common51Commands.Contains($target)) { $aliases[$alias] = $target }
 }
 
-# 5.1's own parameters of the commands that 7.6 ships and 5.1 has, from
-# both builds, and the most positional arguments that any of its
-# parameter sets takes. A parameter that takes the remaining arguments
-# takes any number: 7.6 says which do, and the later build's profile
-# says so where it lists a command's parameter sets.
+# 5.1's own parameters of the commands that 7.6 ships (on Linux or on
+# Windows) and 5.1 has, from both builds, and the most positional
+# arguments that any of its parameter sets takes. A parameter that takes
+# the remaining arguments takes any number: 7.6 says which do, and the
+# later build's profile says so where it lists a command's parameter sets.
+$commands7 = New-NameSet @($found.Name)
+# 7.6's commands on Windows only: those its manifests for Windows export,
+# where a cmdlet is one that its assemblies define (CimCmdlets' manifest
+# names Export-BinaryMiLog, which 7 lacks).
+$remainingWindows = Read-RemainingArguments @($shipped | Where-Object { $_.BaseName -in $Assemblies51 }).FullName
+# The scan must agree with the metadata of the cmdlets that pwsh loads.
+foreach ($command in $found | Where-Object { $_.CommandType -eq 'Cmdlet' -and $remainingWindows.ContainsKey($_.Name) }) {
+    $loaded = @($command.Parameters.Values | Where-Object { $_.ParameterSets.Values.ValueFromRemainingArguments -contains $true } | ForEach-Object Name)
+    if ("$(Get-Sorted $loaded)" -ne "$(Get-Sorted $remainingWindows[$command.Name])") {
+        throw "the assemblies for Windows give $($command.Name) remaining arguments in '$(Get-Sorted $remainingWindows[$command.Name])', pwsh in '$(Get-Sorted $loaded)'"
+    }
+}
+$windowsOnly7 = [ordered]@{}
+foreach ($module in Get-ChildItem -Directory -LiteralPath (Join-Path $WindowsFolder 'Modules') | Where-Object { $_.Name -notin $UnknownModules }) {
+    $manifest = Import-PowerShellDataFile -LiteralPath (Join-Path $module.FullName "$($module.Name).psd1")
+    foreach ($kind in 'CmdletsToExport', 'FunctionsToExport') {
+        foreach ($name in @($manifest[$kind] | Where-Object { $_ -and -not $_.Contains('*') })) {
+            if ($commands7.Contains($name) -or ($kind -eq 'CmdletsToExport' -and -not $remainingWindows.ContainsKey($name))) { continue }
+            $windowsOnly7[$name] = $kind
+        }
+    }
+}
 $commandsOf51 = [ordered]@{}
-foreach ($command in $found | Sort-Object Name -Culture '') {
-    $name = $command.Name
+foreach ($name in @($found.Name) + @($windowsOnly7.Keys) | Sort-Object -Culture '') {
+    $command = $found | Where-Object { $_.Name -eq $name }
     $early = if ($commands51.ContainsKey($name)) { $commands51[$name] }
     $late = if ($profile51.Commands.ContainsKey($name)) { $profile51.Commands[$name] }
     if ($null -eq $early -and $null -eq $late) { continue }
@@ -483,7 +590,11 @@ foreach ($command in $found | Sort-Object Name -Culture '') {
     $switches = New-NameSet
     if ($early) { foreach ($parameter in $early.Sets | ForEach-Object { $_ }) { if ($parameter.Switch) { [void] $switches.Add($parameter.Name) } } }
     if ($late) { foreach ($parameter in $late.Parameters.Keys) { if ($late.Parameters[$parameter].Switch) { [void] $switches.Add($parameter) } } }
-    $remaining = @($command.Parameters.Values | Where-Object { $all.Contains($_.Name) -and $_.ParameterSets.Values.ValueFromRemainingArguments -contains $true })
+    # 7.6's commands for Windows only: a cmdlet's own metadata; a
+    # function's is not read, so its count is not told.
+    $remaining = @(if ($command) { $command.Parameters.Values | Where-Object { $all.Contains($_.Name) -and $_.ParameterSets.Values.ValueFromRemainingArguments -contains $true } }
+        elseif ($remainingWindows.ContainsKey($name)) { $remainingWindows[$name] | Where-Object { $all.Contains($_) } }
+        else { 'unknown' })
     $remaining += @(if ($late) { $late.Parameters.Keys | Where-Object { $late.Parameters[$_].Remaining } })
     # A function without [CmdletBinding()] (no common parameters) takes
     # any number of arguments in $args.
@@ -525,7 +636,6 @@ foreach ($module in Get-ChildItem -Directory -LiteralPath (Join-Path $WindowsFol
     $exported = (Import-PowerShellDataFile -LiteralPath (Join-Path $module.FullName "$($module.Name).psd1"))['AliasesToExport']
     foreach ($alias in @($exported | Where-Object { $_ -and $_ -ne '*' })) { [void] $aliases7.Add($alias) }
 }
-$commands7 = New-NameSet @($found.Name)
 $aliasesOnly51 = [ordered]@{}
 foreach ($alias in $profile51.Aliases.Keys | Sort-Object -Culture '') {
     $target = $profile51.Aliases[$alias]

@@ -33,6 +33,7 @@ $Rows = @(
     , @("Write-Output's -InputObject takes the remaining arguments, so any number", { $null -eq $Data.Commands51['Write-Output'].Positional }, $true)
     , @("ForEach-Object's -RemainingScripts, a named parameter, takes any number too", { $null -eq $Data.Commands51['ForEach-Object'].Positional }, $true)
     , @('Where-Object takes a property and a value', { $Data.Commands51['Where-Object'].Positional }, 2)
+    , @('New-Service, which 7 has on Windows only, takes a name and a path', { $Data.Commands51['New-Service'].Positional }, 2)
     , @("Join-Path's -Resolve takes no value, -ChildPath does", { "$($Data.Commands51['Join-Path'].Switches)" }, 'Resolve UseTransaction')
     # Parameter aliases
     , @("Test-Connection -TTL is 5.1's alias of -TimeToLive", { "$($Data.Commands51['Test-Connection'].Parameters['TimeToLive'])" }, 'TTL')

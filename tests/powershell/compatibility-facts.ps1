@@ -2,13 +2,20 @@
     Facts about Windows PowerShell 5.1 and PowerShell 7 that the author's
     check's data (check/compatibility/windows-powershell-5.1.json) must
     hold, one row each: what the row states, how to read it from the data,
-    and the answer.
+    and the answer. Then how its generator reads its sources: syntax
+    strings of 5.1's parameter sets, and argument counts of overloads.
         pwsh -NoProfile -File compatibility-facts.ps1 [-DataFile FILE]
 #>
 param([string] $DataFile = (Join-Path $PSScriptRoot '../../check/compatibility/windows-powershell-5.1.json'))
 Set-StrictMode -Version Latest
 $ErrorActionPreference = 'Stop'
 $Data = Get-Content -Raw -LiteralPath $DataFile | ConvertFrom-Json -AsHashtable
+# The generator's functions, taken from its syntax tree without running it.
+$generator = [System.Management.Automation.Language.Parser]::ParseFile(
+    (Join-Path $PSScriptRoot '../../check/compatibility/Update-CompatibilityData.ps1'), [ref] $null, [ref] $null)
+foreach ($function in $generator.FindAll({ param($node) $node -is [System.Management.Automation.Language.FunctionDefinitionAst] }, $false)) {
+    . ([scriptblock]::Create($function.Extent.Text))
+}
 
 # 4.8's argument counts of a static method, as "least..most" ranges ("2.."
 # has no bound), or "not listed".
@@ -66,6 +73,39 @@ $Rows = @(
     , @('Get-Uptime is in neither build', { $Data.CommandsOnly7['Get-Uptime'] }, 'Microsoft.PowerShell.Utility')
 )
 
+# Syntax strings as the generator reads them: the positional parameters
+# of each set, and the switches.
+function Format-Sets([string[]] $Texts) {
+    $sets = @(Read-SyntaxSets $Texts)
+    $positional = @($sets | ForEach-Object { @($_ | Where-Object { $_.Positional } | ForEach-Object { $_.Name }) -join ',' })
+    $switches = @($sets | ForEach-Object { $_ } | Where-Object { $_.Switch } | ForEach-Object { $_.Name } | Sort-Object -Unique)
+    "$($positional -join ' / '); switches $($switches -join ',')"
+}
+
+function Format-Merged([int[][]] $Counts) {
+    $ranges = Merge-ArgumentCounts ([System.Collections.Generic.List[int[]]] $Counts)
+    @($ranges | ForEach-Object { "$($_[0])..$(if ($_[1] -ne [int]::MaxValue) { $_[1] })" }) -join ', '
+}
+
+$Rows += @(
+    , @('Join-Path: two positionals and two switches',
+        { Format-Sets '[-Path] <string[]> [-ChildPath] <string> [-Resolve] [-Credential <pscredential>] [-UseTransaction] [<CommonParameters>]' },
+        'Path,ChildPath; switches Resolve,UseTransaction')
+    , @('two sets in one string, an optional positional, a mandatory switch',
+        { Format-Sets '[-Property] <string> [[-Value] <Object>] -CLike [-InputObject <psobject>] [<CommonParameters>] [-FilterScript] <scriptblock> [<CommonParameters>]' },
+        'Property,Value / FilterScript; switches CLike')
+    , @('a set of values in braces, an optional positional',
+        { Format-Sets '[-FilePath] <string> [[-Encoding] {unknown | string | unicode}] [-Append] [<CommonParameters>]' },
+        'FilePath,Encoding; switches Append')
+    , @('a type with brackets and a space', { Format-Sets '[-Table] <Dictionary[string, Object]> [-Force] [<CommonParameters>]' }, 'Table; switches Force')
+    , @('named parameters only', { Format-Sets '-Name <string> [-Value <Object>] [-PassThru] [<CommonParameters>]' }, '; switches PassThru')
+    , @('a function without common parameters: one set', { Format-Sets '[[-Name] <Object>] [[-Value] <Object>]' }, 'Name,Value; switches ')
+    , @('sets given as a list', { Format-Sets '[-Id] <int[]> [<CommonParameters>]', '[-Name] <string> [-Force] [<CommonParameters>]' }, 'Id / Name; switches Force')
+    , @('argument counts: adjacent counts join', { Format-Merged @(3, 3), @(2, 2) }, '2..3')
+    , @('argument counts: a gap stays', { Format-Merged @(1, 1), @(3, 3) }, '1..1, 3..3')
+    , @('argument counts: a params array takes all above', { Format-Merged @(2, 2), @(1, [int]::MaxValue), @(0, 0) }, '0..')
+)
+
 $failures = 0
 foreach ($row in $Rows) {
     try { $got = & $row[1] } catch { $got = "no answer: $_" }
@@ -74,5 +114,5 @@ foreach ($row in $Rows) {
         [Console]::Error.WriteLine("$($row[0]): expected '$($row[2])', got '$got'")
     }
 }
-"$($Rows.Count) facts of the compatibility data, $failures failed"
+"$($Rows.Count) facts of the compatibility data and its generator, $failures failed"
 if ($failures -gt 0) { exit 1 }

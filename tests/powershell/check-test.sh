@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The author's check: its rules, one row each, in one PowerShell process
+# The author's check: the facts its data must hold (compatibility-facts.ps1)
+# and its rules, one row each, each in one PowerShell process
 # (check-rules.ps1); then ./build.sh, in a copy of the sources, as an
 # author runs it: a refusal must be one error line per problem and leave
 # dist/ as it was, with or without --check, and --check must build nothing.
@@ -8,6 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 source scripts/common.sh
 : "${RealPowerShell:?RealPowerShell must name pwsh; EnsurePowerShell sets it}"
+"$RealPowerShell" -NoProfile -NonInteractive -File tests/powershell/compatibility-facts.ps1
 "$RealPowerShell" -NoProfile -NonInteractive -File tests/powershell/check-rules.ps1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

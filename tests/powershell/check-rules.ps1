@@ -26,11 +26,11 @@ $Rows = @(
     , @('Install', "$remaining`nprocess { `$Rest }`nclean { exit 0 }", "error: 3:1: $s cannot parse ``clean {}``")
     , @('Install', 'Start-Sleep 1 &', "error: 1:15: $s cannot parse ``&`` at the end of a pipeline")
     , @('Install', "Get-Item .`n  # a comment`n  | Out-Null", "error: 3:3: $s cannot parse ``|`` at the start of a line")
-    , @('Install', "`$x = 0b101, -0B1", "error: 1:6: $s cannot parse ``0b101``", "error: 1:13: $s cannot parse ``-0B1``")
+    , @('Install', "`$x = 0b101, -0B1", "error: 1:6: $s does not read ``0b101`` as a number", "error: 1:13: $s does not read ``-0B1`` as a number")
     , @('Install', '$x = 1u, 1ul, 1y, 1uy, 1s, 1us, 0xFFu, 1n',
-        "error: 1:6: $s cannot parse ``1u``", "error: 1:10: $s cannot parse ``1ul``", "error: 1:15: $s cannot parse ``1y``",
-        "error: 1:19: $s cannot parse ``1uy``", "error: 1:24: $s cannot parse ``1s``", "error: 1:28: $s cannot parse ``1us``",
-        "error: 1:33: $s cannot parse ``0xFFu``", "error: 1:40: $s cannot parse ``1n``")
+        "error: 1:6: $s does not read ``1u`` as a number", "error: 1:10: $s does not read ``1ul`` as a number", "error: 1:15: $s does not read ``1y`` as a number",
+        "error: 1:19: $s does not read ``1uy`` as a number", "error: 1:24: $s does not read ``1s`` as a number", "error: 1:28: $s does not read ``1us`` as a number",
+        "error: 1:33: $s does not read ``0xFFu`` as a number", "error: 1:40: $s does not read ``1n`` as a number")
     , @('Install', '[Array]::Empty[int]()', "error: 1:1: $s cannot parse the type arguments of ``Empty[int]()``")
     , @('Install', '"`e[32mgreen"; "`u{263A}"', "error: 1:1: $s knows no escape ``e in a string and reads it as the letter e",
         "error: 1:16: $s knows no escape ``u in a string and reads it as the letter u")
@@ -104,7 +104,7 @@ try {
         Set-Content -LiteralPath (Join-Path $folder $name) -Value $row[1] -NoNewline
         $want = @($row | Select-Object -Skip 2 | ForEach-Object { $_ -replace '^(\w+): ', "`$1: ${name}:" })
         $got = @(foreach ($script in 'Install-Yorn-UI.ps1', 'Optimize-Yorn-UI.ps1') {
-                foreach ($finding in Get-ScriptFindings $folder $script) { Format-Finding $script $finding }
+                foreach ($finding in Get-ScriptFindings $folder $script) { Format-Finding $finding }
             })
         if (($want -join "`n") -cne ($got -join "`n")) {
             $failures++
@@ -114,7 +114,7 @@ try {
     # 5.1 reads a script that is not UTF-8 in the ANSI code page, where
     # byte 0x92 is a closing quote that PowerShell takes for a single quote.
     [System.IO.File]::WriteAllBytes((Join-Path $folder 'Install-Yorn-UI.ps1'), [byte[]] @(0x27, 0x69, 0x74, 0x92, 0x73, 0x27))
-    $got = @(Get-ScriptFindings $folder 'Install-Yorn-UI.ps1' | ForEach-Object { Format-Finding 'Install-Yorn-UI.ps1' $_ })
+    $got = @(Get-ScriptFindings $folder 'Install-Yorn-UI.ps1' | ForEach-Object { Format-Finding $_ })
     $want = @("warning: Install-Yorn-UI.ps1:1:4: is not UTF-8, so Windows PowerShell 5.1 reads it in the user's ANSI code page and its meaning depends on that code page (checked here as Windows-1252); save it as UTF-8",
         "error: Install-Yorn-UI.ps1:1:5: Unexpected token 's'' in expression or statement.", "error: Install-Yorn-UI.ps1:1:6: The string is missing the terminator: '.")
     if (($want -join "`n") -cne ($got -join "`n")) {

@@ -51,26 +51,33 @@ function Read-CheckData([string] $Folder) {
         Assemblies51       = New-NameSet (@($own.Assemblies51) + @($raw.NotLoaded51.Keys))
         ParseErrorsOf7     = ConvertTo-NameTable $own.ParseErrorsOf7
         CatchesAll         = New-NameSet $own.CatchesAll
+        Quiet              = New-NameSet $own.Quiet
         # Every full type name the data speaks of, so that a name written
         # in a script can be resolved against them.
         KnownTypes         = New-NameSet
+        # Both files as read, for a rule that needs a table not shaped here.
+        Generated          = $raw
+        Own                = $own
     }
     foreach ($name in $own.Rules.Keys) { $data.Rules[$name] = $own.Rules[$name] }
     foreach ($name in $raw.CommonParameters.Keys) { $data.CommonParameters[$name] = [string[]] $raw.CommonParameters[$name] }
+    # Built in place rather than through New-NameSet: the tables are long,
+    # and a call each would cost more than the reading.
+    $ignoringCase = [StringComparer]::OrdinalIgnoreCase
     foreach ($name in $raw.Commands.Keys) {
         $entry = $raw.Commands[$name]
         $parameters = New-NameTable
         foreach ($parameter in $entry.Parameters.Keys) { $parameters[$parameter] = [string[]] $entry.Parameters[$parameter] }
         $data.Commands[$name] = @{
             Parameters = $parameters
-            Only7      = New-NameSet $(if ($entry.Contains('Only7')) { $entry.Only7 })
-            Only51     = New-NameSet $(if ($entry.Contains('Only51')) { $entry.Only51 })
+            Only7      = [HashSet[string]]::new([string[]] @(if ($entry.Contains('Only7')) { $entry.Only7 }), $ignoringCase)
+            Only51     = [HashSet[string]]::new([string[]] @(if ($entry.Contains('Only51')) { $entry.Only51 }), $ignoringCase)
         }
     }
     foreach ($namespace in $raw.TypesOnly7.Keys) {
         foreach ($type in $raw.TypesOnly7[$namespace]) { [void] $data.TypesOnly7.Add("$namespace.$type") }
     }
-    foreach ($type in $raw.StaticMembersOnly7.Keys) { $data.MembersOnly7[$type] = New-NameSet $raw.StaticMembersOnly7[$type] }
+    foreach ($type in $raw.StaticMembersOnly7.Keys) { $data.MembersOnly7[$type] = [HashSet[string]]::new([string[]] $raw.StaticMembersOnly7[$type], $ignoringCase) }
     foreach ($assembly in $raw.NotLoaded51.Keys) {
         foreach ($namespace in $raw.NotLoaded51[$assembly].Keys) {
             foreach ($type in $raw.NotLoaded51[$assembly][$namespace]) { $data.NotLoaded["$namespace.$type"] = $assembly }

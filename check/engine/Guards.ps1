@@ -335,11 +335,16 @@ function Invoke-Statements51($Context, $Statements) {
             $run.Returned = $true
             return $run
         }
-        if ($statement -is [PipelineAst] -and $statement.PipelineElements.Count -eq 1 -and $statement.PipelineElements[0] -is [CommandExpressionAst]) {
-            $value = Get-Value51 $Context $statement
-            $run.Version = $run.Version -or $value.Version
-            $run.Outputs.Add($value)
-            continue
+        if ($statement -is [PipelineAst] -and $statement.PipelineElements.Count -eq 1) {
+            $element = $statement.PipelineElements[0]
+            if ($element -is [CommandExpressionAst]) {
+                $value = Get-Value51 $Context $statement
+                $run.Version = $run.Version -or $value.Version
+                $run.Outputs.Add($value)
+                continue
+            }
+            $written = $element.GetCommandName()
+            if ($written -and $Known.Quiet.Contains((Get-CommandTarget $Context $written).Name)) { continue }
         }
         if ($statement -is [IfStatementAst]) {
             $taken = $null

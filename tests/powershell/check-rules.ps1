@@ -238,6 +238,57 @@ Write-Output bell`e
     , @('Optimize', (Get-Content -Raw (Join-Path $project 'package/Optimize-Yorn-UI.ps1')))
 )
 
+# What 5.1 makes of a condition (T true, F false, U cannot tell, O
+# ordinary: not about the version), after the lines before it.
+$Conditions = @(
+    , @('$PSVersionTable.PSVersion.Major -ge 7', 'F')
+    , @('$PSVersionTable.PSVersion.Major -lt 6', 'T')
+    , @('($PSVersionTable.PSVersion.Major) -ge 6', 'F')
+    , @('$PSVersionTable.PSVersion.Major -eq 5 -and $PSVersionTable.PSVersion.Minor -eq 1', 'T')
+    , @('$PSVersionTable.PSVersion -ge [version] "7.0"', 'F')
+    , @('$PSVersionTable.PSVersion -ge "5.1"', 'T')
+    , @('$PSVersionTable.PSVersion -gt "5.1.17763"', 'U')
+    , @('$PSVersionTable.PSVersion.Major -ge $minimum', 'U')
+    , @('$PSVersionTable.GitCommitId', 'U')
+    , @('$PSVersionTable.PSEdition -eq "Core"', 'F')
+    , @('$PSEdition -ne "Desktop"', 'F')
+    , @('$PSVersionTable.PSEdition -like "Desk*"', 'T')
+    , @('$PSVersionTable.Platform -eq "Unix"', 'F')
+    , @('$PSVersionTable.ContainsKey("PSEdition")', 'T')
+    , @('$IsCoreCLR', 'F')
+    , @('[bool] $IsCoreCLR', 'F')
+    , @('-not $IsWindows', 'T')
+    , @('!$IsLinux', 'T')
+    , @('$null -eq $IsMacOS', 'T')
+    , @('$PSVersionTable.PSVersion.Major -ge 7 -and $x', 'F')
+    , @('$PSVersionTable.PSVersion.Major -lt 7 -and $x', 'O')
+    , @('$PSVersionTable.PSVersion.Major -ge 7 -or $x', 'O')
+    , @('$PSVersionTable.PSVersion.Major -lt 7 -or $x', 'T')
+    , @('$x -gt 3', 'O')
+    , @('Get-Command Get-Uptime -ErrorAction SilentlyContinue', 'F')
+    , @('Get-Command Get-Item', 'T')
+    , @('Get-Command choco -ErrorAction Ignore', 'O')
+    , @('(Get-Command Get-Content).Parameters.ContainsKey("AsByteStream")', 'F')
+    , @('(Get-Command gc).Parameters.ContainsKey("Raw")', 'T')
+    , @('(Get-Command Get-Content).Parameters["Encoding"]', 'T')
+    , @('(Get-Command ConvertFrom-Json).Parameters.Keys -contains "AsHashtable"', 'F')
+    , @('"AsHashtable" -notin (Get-Command ConvertFrom-Json).Parameters.Keys', 'T')
+    , @('[System.IO.Path].GetMethod("GetRelativePath")', 'F')
+    , @('[System.IO.Path].GetMethod("Combine")', 'O')
+    , @('[IO.Path]::GetRelativePath', 'F')
+    , @('"System.Text.Json.JsonSerializer" -as [type]', 'F')
+    , @('Test-Path variable:IsCoreCLR', 'F')
+    , @('Test-Path Variable:\PSEdition', 'T')
+    , @('Get-Variable IsCoreCLR -ErrorAction Ignore', 'F')
+    , @('Test-IsCore', 'F', "function Test-IsCore { `$PSVersionTable.PSEdition -eq 'Core' }")
+    , @('Test-Old', 'T', "function Test-Old {`n  Write-Verbose 'asked'`n  if (`$PSVersionTable.PSVersion.Major -lt 6) { return `$true }`n  `$false`n}")
+    , @('Test-Later', 'U', "function Test-Later { foreach (`$v in `$PSVersionTable.PSVersion) { `$v } }")
+    , @('$isCore', 'F', "`$isCore = `$PSEdition -eq 'Core'")
+    , @('$core', 'F', "`$core = `$false`nif (`$PSVersionTable.PSVersion.Major -ge 6) { `$core = `$true }")
+    , @('$answer', 'O', '$answer = Read-Host')
+    , @('$IsWindows', 'T', '$IsWindows = $true')
+)
+
 $folder = Join-Path ([System.IO.Path]::GetTempPath()) "check-rules-$PID"
 $failures = 0
 try {
@@ -264,5 +315,20 @@ try {
 } finally {
     Remove-Item -Recurse -Force -LiteralPath $folder -ErrorAction Ignore
 }
-"$($Rows.Count) rows of the author's check, $failures failed"
+$check = Get-Module check-scripts
+foreach ($condition in $Conditions) {
+    $text = "$(if ($condition.Count -gt 2) { $condition[2] })`nif ($($condition[0])) { }"
+    $got = & $check {
+        param([string] $Text)
+        $parsed = Read-ScriptTree $Text 'Install-Yorn-UI.ps1'
+        $context = New-CheckContext 'Install-Yorn-UI.ps1' $parsed.Text $parsed.Tree $parsed.Tokens
+        $if = @($context.Nodes[[System.Management.Automation.Language.IfStatementAst]])[-1]
+        (Get-IfReach $context $context.IfTests[$if] 0 $false).State
+    } $text
+    if ($got -cne $condition[1]) {
+        $failures++
+        [Console]::Error.WriteLine("the condition ($($condition[0])) after:`n$text`nexpected $($condition[1]), got $got`n")
+    }
+}
+"$($Rows.Count) rows and $($Conditions.Count) conditions of the author's check, $failures failed"
 if ($failures -gt 0) { exit 1 }

@@ -10,13 +10,18 @@
 #             each guarding a command that 5.1 lacks.
 # The inputs come from bench/New-CheckInputs.ps1. Prints the median and the
 # fastest of each, and keeps every time in build/bench/check-times.tsv.
-#   bench/check-speed.sh   (CHECK_BENCH_ROUNDS overrides 3,
-#                           CHECK_BENCH_BASE the earlier commit)
+#   bench/check-speed.sh   (CHECK_BENCH_ROUNDS overrides 3, CHECK_BENCH_BASE
+#                           the earlier commit, CHECK_BENCH_CASES the cases:
+#                           "build-check-default default long guarded")
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 rounds=${CHECK_BENCH_ROUNDS:-3}
 base=${CHECK_BENCH_BASE:-3005c0c}
+read -r -a cases <<<"${CHECK_BENCH_CASES:-build-check-default default long guarded}"
+for case in "${cases[@]}"; do
+  [[ "$case" =~ ^(build-check-default|default|long|guarded)$ ]] || Refuse "no case $case: the cases are build-check-default, default, long and guarded"
+done
 [[ "$rounds" =~ ^[1-9][0-9]*$ ]] || Refuse "CHECK_BENCH_ROUNDS must be a whole number above 0, not $rounds"
 git rev-parse --verify --quiet "$base^{commit}" >/dev/null || Refuse "there is no commit $base to compare with"
 EnsurePowerShell "the check cannot be timed" || Fail "no PowerShell to time the check with"
@@ -50,17 +55,20 @@ for round in $(seq "$rounds"); do
   for side in "${sides[@]}"; do
     tree=.
     [ "$side" = old ] && tree=$work/old
-    Run "$round" build-check-default "$side" "$tree/build.sh" --check
-    for case in default long guarded; do
-      Run "$round" "$case" "$side" "$RealPowerShell" -NoProfile -NonInteractive -File "$tree/check/check-scripts.ps1" "$work/inputs/$case"
+    for case in "${cases[@]}"; do
+      if [ "$case" = build-check-default ]; then
+        Run "$round" "$case" "$side" "$tree/build.sh" --check
+      else
+        Run "$round" "$case" "$side" "$RealPowerShell" -NoProfile -NonInteractive -File "$tree/check/check-scripts.ps1" "$work/inputs/$case"
+      fi
     done
   done
 done
 
 Step "Seconds, median and fastest of $rounds rounds ($times)"
+printf '%-22s %-5s %8s %8s\n' case side median fastest
 awk -F '\t' 'NR > 1 { key = $2 "\t" $3; n[key]++; t[key, n[key]] = $4 / 1000 }
   END {
-    printf "%-22s %-5s %8s %8s\n", "case", "side", "median", "fastest"
     for (key in n) {
       count = n[key]
       for (i = 1; i <= count; i++) v[i] = t[key, i]

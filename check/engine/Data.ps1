@@ -12,28 +12,92 @@ function New-NameSet([string[]] $Names = @()) {
 
 function New-NameTable { , [Dictionary[string, object]]::new([StringComparer]::OrdinalIgnoreCase) }
 
-# A JSON object as a name table, its values as they are.
-function ConvertTo-NameTable([System.Collections.IDictionary] $Object) {
-    $table = New-NameTable
-    foreach ($name in $Object.Keys) { $table[$name] = $Object[$name] }
-    , $table
+# JSON as PowerShell values: an object as a hashtable (names without
+# regard to case), an array as an array. Read with .NET's System.Text.Json,
+# which costs a fraction of ConvertFrom-Json's first use; an array of
+# strings, the common case, is read in one loop.
+function ConvertFrom-JsonValue([System.Text.Json.JsonElement] $Element) {
+    switch ($Element.ValueKind) {
+        'Object' {
+            $table = @{}
+            foreach ($property in $Element.EnumerateObject()) {
+                # Plain values here, so that a call is made only per object or
+                # array inside.
+                $value = $property.Value
+                switch ($value.ValueKind) {
+                    'String' { $table[$property.Name] = $value.GetString() }
+                    'True' { $table[$property.Name] = $true }
+                    'False' { $table[$property.Name] = $false }
+                    'Null' { $table[$property.Name] = $null }
+                    default { $table[$property.Name] = ConvertFrom-JsonValue $value }
+                }
+            }
+            return , $table
+        }
+        'Array' {
+            $items = foreach ($item in $Element.EnumerateArray()) {
+                if ($item.ValueKind -eq 'String') { $item.GetString() } else { ConvertFrom-JsonValue $item }
+            }
+            return , [object[]] @($items)
+        }
+        'String' { return $Element.GetString() }
+        'Number' { return $Element.GetDouble() }
+        'True' { return $true }
+        'False' { return $false }
+    }
+    $null
 }
 
 function Read-JsonFile([string] $Path) {
-    [System.IO.File]::ReadAllText($Path) | ConvertFrom-Json -AsHashtable
+    [System.Text.Json.JsonDocument]::Parse([System.IO.File]::ReadAllText($Path)).RootElement
+}
+
+# A name table of a JSON object's members, their values as they are.
+function ConvertTo-NameTable($Object) {
+    $table = New-NameTable
+    if ($Object -is [System.Text.Json.JsonElement]) {
+        foreach ($property in $Object.EnumerateObject()) { $table[$property.Name] = $property.Value }
+    } else {
+        foreach ($name in $Object.Keys) { $table[$name] = $Object[$name] }
+    }
+    , $table
+}
+
+# Whether 4.8's type lacks a static member that 7.6's has; the type's list
+# is read from the data the first time a script asks about that type.
+function Test-MemberOnly7([string] $Type, [string] $Member) {
+    $members = $Known.MembersOnly7[$Type]
+    if ($null -eq $members) { return $false }
+    if ($members -is [System.Text.Json.JsonElement]) {
+        $members = $Known.MembersOnly7[$Type] = [HashSet[string]]::new([string[]] (ConvertFrom-JsonValue $members), [StringComparer]::OrdinalIgnoreCase)
+    }
+    $members.Contains($Member)
+}
+
+# A table of the generated data that Read-CheckData does not shape, as
+# PowerShell values, read when a rule first asks for it.
+function Get-GeneratedTable([string] $Name) {
+    if (-not $Known.GeneratedTables.ContainsKey($Name)) {
+        $table = $null
+        $element = [System.Text.Json.JsonElement]::new()
+        if ($Known.Generated.TryGetProperty($Name, [ref] $element)) { $table = ConvertFrom-JsonValue $element }
+        $Known.GeneratedTables[$Name] = $table
+    }
+    $Known.GeneratedTables[$Name]
 }
 
 function Read-CheckData([string] $Folder) {
-    $raw = Read-JsonFile (Join-Path $Folder 'compatibility/windows-powershell-5.1.json')
-    $own = Read-JsonFile (Join-Path $Folder 'check-data.json')
+    $generated = Read-JsonFile (Join-Path $Folder 'compatibility/windows-powershell-5.1.json')
+    $own = ConvertFrom-JsonValue (Read-JsonFile (Join-Path $Folder 'check-data.json'))
+    $ignoringCase = [StringComparer]::OrdinalIgnoreCase
     $data = @{
         CommonParameters   = New-NameTable
-        CommonOnly7        = New-NameSet $raw.CommonParametersOnly7
-        Aliases            = ConvertTo-NameTable $raw.Aliases
-        CommandsOnly7      = ConvertTo-NameTable $raw.CommandsOnly7
+        CommonOnly7        = New-NameSet
+        Aliases            = New-NameTable
+        CommandsOnly7      = New-NameTable
         Commands           = New-NameTable
-        Common51           = New-NameSet $raw.CommonParameters51
-        NamespacesOnly7    = [string[]] $raw.NamespacesOnly7
+        Common51           = New-NameSet
+        NamespacesOnly7    = [string[]] @()
         TypesOnly7         = New-NameSet
         MembersOnly7       = New-NameTable
         NotLoaded          = New-NameTable
@@ -48,45 +112,79 @@ function Read-CheckData([string] $Folder) {
         AcceleratorsOnly51 = ConvertTo-NameTable $own.AcceleratorsOnly51
         Modules51          = New-NameSet $own.Modules51
         ModulesInstalled   = ConvertTo-NameTable $own.ModulesInstalled
-        Assemblies51       = New-NameSet (@($own.Assemblies51) + @($raw.NotLoaded51.Keys))
+        Assemblies51       = New-NameSet $own.Assemblies51
         ParseErrorsOf7     = ConvertTo-NameTable $own.ParseErrorsOf7
         CatchesAll         = New-NameSet $own.CatchesAll
         Quiet              = New-NameSet $own.Quiet
         # Every full type name the data speaks of, so that a name written
         # in a script can be resolved against them.
         KnownTypes         = New-NameSet
-        # Both files as read, for a rule that needs a table not shaped here.
-        Generated          = $raw
+        # The generated file as read, for a rule that needs a table not
+        # shaped here (Get-GeneratedTable), and the check's own file.
+        Generated          = $generated
+        GeneratedTables    = New-NameTable
         Own                = $own
     }
     foreach ($name in $own.Rules.Keys) { $data.Rules[$name] = $own.Rules[$name] }
-    foreach ($name in $raw.CommonParameters.Keys) { $data.CommonParameters[$name] = [string[]] $raw.CommonParameters[$name] }
-    # Built in place rather than through New-NameSet: the tables are long,
-    # and a call each would cost more than the reading.
-    $ignoringCase = [StringComparer]::OrdinalIgnoreCase
-    foreach ($name in $raw.Commands.Keys) {
-        $entry = $raw.Commands[$name]
-        $parameters = New-NameTable
-        foreach ($parameter in $entry.Parameters.Keys) { $parameters[$parameter] = [string[]] $entry.Parameters[$parameter] }
-        $data.Commands[$name] = @{
-            Parameters = $parameters
-            Only7      = [HashSet[string]]::new([string[]] @(if ($entry.Contains('Only7')) { $entry.Only7 }), $ignoringCase)
-            Only51     = [HashSet[string]]::new([string[]] @(if ($entry.Contains('Only51')) { $entry.Only51 }), $ignoringCase)
+    # The generated tables are taken apart here in loops of their own, with
+    # no call per entry: they are long, and a call each would cost more than
+    # the reading. StaticMembersOnly7, the longest, is left as read; each
+    # type's list is read when a script first asks about it (Test-MemberOnly7).
+    foreach ($table in $generated.EnumerateObject()) {
+        $value = $table.Value
+        switch ($table.Name) {
+            'CommonParameters' {
+                foreach ($parameter in $value.EnumerateObject()) {
+                    $data.CommonParameters[$parameter.Name] = [string[]] @(foreach ($alias in $parameter.Value.EnumerateArray()) { $alias.GetString() })
+                }
+            }
+            'CommonParametersOnly7' { foreach ($name in $value.EnumerateArray()) { [void] $data.CommonOnly7.Add($name.GetString()) } }
+            'CommonParameters51' { foreach ($name in $value.EnumerateArray()) { [void] $data.Common51.Add($name.GetString()) } }
+            'Aliases' { foreach ($alias in $value.EnumerateObject()) { $data.Aliases[$alias.Name] = $alias.Value.GetString() } }
+            'CommandsOnly7' { foreach ($command in $value.EnumerateObject()) { $data.CommandsOnly7[$command.Name] = $command.Value.GetString() } }
+            'NamespacesOnly7' { $data.NamespacesOnly7 = [string[]] @(foreach ($name in $value.EnumerateArray()) { $name.GetString() }) }
+            'TypesOnly7' {
+                foreach ($namespace in $value.EnumerateObject()) {
+                    foreach ($type in $namespace.Value.EnumerateArray()) { [void] $data.TypesOnly7.Add("$($namespace.Name).$($type.GetString())") }
+                }
+            }
+            'StaticMembersOnly7' { foreach ($type in $value.EnumerateObject()) { $data.MembersOnly7[$type.Name] = $type.Value } }
+            'NotLoaded51' {
+                foreach ($assembly in $value.EnumerateObject()) {
+                    [void] $data.Assemblies51.Add($assembly.Name)
+                    foreach ($namespace in $assembly.Value.EnumerateObject()) {
+                        foreach ($type in $namespace.Value.EnumerateArray()) { $data.NotLoaded["$($namespace.Name).$($type.GetString())"] = $assembly.Name }
+                    }
+                }
+            }
+            'Commands' {
+                foreach ($command in $value.EnumerateObject()) {
+                    $parameters = New-NameTable
+                    $lists = @{ Only7 = @(); Only51 = @() }
+                    foreach ($part in $command.Value.EnumerateObject()) {
+                        if ($part.Name -eq 'Parameters') {
+                            foreach ($parameter in $part.Value.EnumerateObject()) {
+                                $parameters[$parameter.Name] = [string[]] @(foreach ($alias in $parameter.Value.EnumerateArray()) { $alias.GetString() })
+                            }
+                        } else {
+                            $lists[$part.Name] = @(foreach ($name in $part.Value.EnumerateArray()) { $name.GetString() })
+                        }
+                    }
+                    $data.Commands[$command.Name] = @{
+                        Parameters = $parameters
+                        Only7      = [HashSet[string]]::new([string[]] $lists.Only7, $ignoringCase)
+                        Only51     = [HashSet[string]]::new([string[]] $lists.Only51, $ignoringCase)
+                    }
+                }
+            }
         }
     }
-    foreach ($namespace in $raw.TypesOnly7.Keys) {
-        foreach ($type in $raw.TypesOnly7[$namespace]) { [void] $data.TypesOnly7.Add("$namespace.$type") }
+    $known = $data.KnownTypes
+    foreach ($names in $data.TypesOnly7, $data.MembersOnly7.Keys, $data.NotLoaded.Keys, $data.Accelerators.Values, $data.AcceleratorsOnly51.Values, $data.CatchesAll) {
+        $known.UnionWith([string[]] @($names))
     }
-    foreach ($type in $raw.StaticMembersOnly7.Keys) { $data.MembersOnly7[$type] = [HashSet[string]]::new([string[]] $raw.StaticMembersOnly7[$type], $ignoringCase) }
-    foreach ($assembly in $raw.NotLoaded51.Keys) {
-        foreach ($namespace in $raw.NotLoaded51[$assembly].Keys) {
-            foreach ($type in $raw.NotLoaded51[$assembly][$namespace]) { $data.NotLoaded["$namespace.$type"] = $assembly }
-        }
-    }
-    foreach ($name in @($data.TypesOnly7) + @($data.MembersOnly7.Keys) + @($data.NotLoaded.Keys) +
-        @($data.Accelerators.Values) + @($data.AcceleratorsOnly51.Values) + @($data.CatchesAll) +
-        @($data.Rules.Values | ForEach-Object { $_.Caught } | Where-Object { $_ })) {
-        [void] $data.KnownTypes.Add($name)
+    foreach ($rule in $data.Rules.Values) {
+        if ($rule.Caught) { [void] $known.Add($rule.Caught) }
     }
     $data
 }

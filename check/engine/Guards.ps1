@@ -176,7 +176,7 @@ function Get-MemberValue51($Context, [MemberExpressionAst] $Node, $Dollar) {
     if ($Node.Static) {
         if ($Node.Expression -isnot [TypeExpressionAst] -or -not $member) { return $Ordinary }
         $type = Resolve-TypeName $Context $Node.Expression.TypeName.FullName
-        if ($type -and $Known.MembersOnly7.ContainsKey($type) -and $Known.MembersOnly7[$type].Contains($member)) { return New-Known $null $true }
+        if ($type -and $Known.MembersOnly7.ContainsKey($type) -and (Test-MemberOnly7 $type $member)) { return New-Known $null $true }
         return $Ordinary
     }
     $target = Get-Value51 $Context $Node.Expression $Dollar
@@ -233,7 +233,7 @@ function Get-InvokeValue51($Context, [InvokeMemberExpressionAst] $Node, $Dollar)
     if ($null -ne $symbol -and $null -ne $argument) {
         if ($symbol.Kind -eq 'Type' -and $method -in 'GetMethod', 'GetProperty', 'GetField', 'GetMember', 'GetEvent') {
             $type = Resolve-TypeName $Context $symbol.Name
-            if ($type -and $Known.MembersOnly7.ContainsKey($type) -and $Known.MembersOnly7[$type].Contains($argument)) { return New-Known $null $true }
+            if ($type -and $Known.MembersOnly7.ContainsKey($type) -and (Test-MemberOnly7 $type $argument)) { return New-Known $null $true }
             return $Ordinary
         }
         if ($symbol.Kind -eq 'Parameters' -and $method -eq 'ContainsKey') { return ConvertTo-Value (Get-Truth (ConvertTo-ParameterValue $symbol.Command $argument)) }

@@ -14,7 +14,7 @@ function Find-StaticMemberOnly7($Context) {
         $fullName = $resolved[$name]
         if ($null -eq $fullName -and -not $resolved.ContainsKey($name)) { $fullName = Resolve-TypeName $Context $name }
         $member = $node.Member.Value
-        if ($fullName -and $Known.MembersOnly7.ContainsKey($fullName) -and $Known.MembersOnly7[$fullName].Contains($member)) {
+        if ($fullName -and $Known.MembersOnly7.ContainsKey($fullName) -and (Test-MemberOnly7 $fullName $member)) {
             New-FindingAt $Context StaticMemberOnly7 $node.Member.Extent "$Framework has no static member $member on $fullName" $member
         }
       }

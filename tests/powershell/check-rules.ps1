@@ -191,16 +191,18 @@ up
 Install-Module ThreadJob -Scope CurrentUser
 Import-Module ThreadJob
 Start-ThreadJob { 1 }
+Install-Module Microsoft.PowerShell.PSResourceGet
+Install-PSResource Yorn.Tools
 Import-Module Microsoft.PowerShell.Utility
 'a' | Join-String
-'@, "error: 5:7: $s has no command Join-String")
+'@, "error: 7:7: $s has no command Join-String")
     , @('Install', "#Requires -Modules ThreadJob`nStart-ThreadJob { 1 }")
     , @('Install', "[Diagnostics.CodeAnalysis.SuppressMessageAttribute('CommandOnly7', 'Get-Uptime')]`n$remaining`nGet-Uptime`n'a' | Join-String",
         "error: 4:7: $s has no command Join-String")
     # Escapes: case matters, guards apply, and $( ) holds strings of its own.
     , @('Install', @'
 if ($PSVersionTable.PSVersion.Major -ge 7) { "`e[32m" }
-"Run `Enable-PSRemoting` first"
+"Run `Enable-PSRemoting` first: ``e is a backtick and an e"
 "$('`e')"
 "$("`e")"
 Write-Output bell`e
@@ -220,6 +222,9 @@ Write-Output bell`e
     # Types resolved from the data, not from the PowerShell that checks.
     , @('Install', "using namespace System.IO`n[Path]::GetRelativePath('a', 'b')`n[Text.Json.JsonSerializer]::Serialize(1)`n[semver] '1.0.0'",
         "error: 2:9: $fx has no static member GetRelativePath on System.IO.Path", "error: 3:1: $fx has no type System.Text.Json.JsonSerializer")
+    , @('Install', "function Show-It([System.Windows.Forms.Form] `$Form) { }`n[System.Windows.Forms.Form]::new()`nif (`$PSVersionTable.PSVersion.Major -ge 7) { [System.Drawing.Color]::Red }`n[System.Drawing.Color]::Blue",
+        "warning: 1:18: $s does not load System.Windows.Forms by itself: add ``Add-Type -AssemblyName System.Windows.Forms`` before using System.Windows.Forms.Form",
+        "warning: 4:1: $s does not load System.Drawing by itself: add ``Add-Type -AssemblyName System.Drawing`` before using System.Drawing.Color")
     # Read as 5.1 reads the file: each byte-order mark, UTF-32 first.
     , @('Install', [byte[]] (@(0xFF, 0xFE, 0, 0) + [System.Text.Encoding]::UTF32.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
     , @('Install', [byte[]] (@(0, 0, 0xFE, 0xFF) + [System.Text.UTF32Encoding]::new($true, $false).GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")

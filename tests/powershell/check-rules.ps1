@@ -26,11 +26,11 @@ $Rows = @(
     , @('Install', "$remaining`nprocess { `$Rest }`nclean { exit 0 }", "error: 3:1: $s cannot parse ``clean {}``")
     , @('Install', 'Start-Sleep 1 &', "error: 1:15: $s cannot parse ``&`` at the end of a pipeline")
     , @('Install', "Get-Item .`n  # a comment`n  | Out-Null", "error: 3:3: $s cannot parse ``|`` at the start of a line")
-    , @('Install', "`$x = 0b101, -0B1", "error: 1:6: $s cannot parse ``0b101``", "error: 1:13: $s cannot parse ``-0B1``")
+    , @('Install', "`$x = 0b101, -0B1", "error: 1:6: $s does not read ``0b101`` as a number", "error: 1:13: $s does not read ``-0B1`` as a number")
     , @('Install', '$x = 1u, 1ul, 1y, 1uy, 1s, 1us, 0xFFu, 1n',
-        "error: 1:6: $s cannot parse ``1u``", "error: 1:10: $s cannot parse ``1ul``", "error: 1:15: $s cannot parse ``1y``",
-        "error: 1:19: $s cannot parse ``1uy``", "error: 1:24: $s cannot parse ``1s``", "error: 1:28: $s cannot parse ``1us``",
-        "error: 1:33: $s cannot parse ``0xFFu``", "error: 1:40: $s cannot parse ``1n``")
+        "error: 1:6: $s does not read ``1u`` as a number", "error: 1:10: $s does not read ``1ul`` as a number", "error: 1:15: $s does not read ``1y`` as a number",
+        "error: 1:19: $s does not read ``1uy`` as a number", "error: 1:24: $s does not read ``1s`` as a number", "error: 1:28: $s does not read ``1us`` as a number",
+        "error: 1:33: $s does not read ``0xFFu`` as a number", "error: 1:40: $s does not read ``1n`` as a number")
     , @('Install', '[Array]::Empty[int]()', "error: 1:1: $s cannot parse the type arguments of ``Empty[int]()``")
     , @('Install', '"`e[32mgreen"; "`u{263A}"', "error: 1:1: $s knows no escape ``e in a string and reads it as the letter e",
         "error: 1:16: $s knows no escape ``u in a string and reads it as the letter u")
@@ -90,8 +90,208 @@ $Rows = @(
         "  [Diagnostics.CodeAnalysis.SuppressMessageAttribute('PSUseCompatibleCmdlets', 'LeafBase')]`n  param()`n  Get-Uptime`n  Split-Path x -LeafBase`n}"))
     , @('Install', "function Test-It {`n  [Diagnostics.CodeAnalysis.SuppressMessageAttribute('PSUseCompatibleCmdlets', 'Extension')]`n  param()`n  Split-Path x -LeafBase`n}`nGet-Uptime",
         "error: 4:16: $s has no parameter -LeafBase on Split-Path", "error: 6:1: $s has no command Get-Uptime")
+    # Parsed as 5.1 parses: what 7 on Linux cannot read is not refused; a
+    # part the check cannot read is named once, and the rest is checked.
+    , @('Install', "workflow W { parallel { Get-Uptime } }`nGet-Uptime",
+        'warning: 1:1: not checked: workflow W, which PowerShell 7 cannot read; the rest of the script is checked', "error: 2:1: $s has no command Get-Uptime")
+    , @('Install', "using module ScheduledTasks`nusing module BitsTransfer`nGet-ScheduledTask")
+    , @('Install', "using module Yorn.Helpers`n'{}' | ConvertFrom-Json -AsHashtable",
+        'warning: 1:1: not checked: module Yorn.Helpers, which `using module` loads: Windows PowerShell 5.1 does not ship it and it is not here, so the check cannot read its classes; 5.1 stops before the script starts where it is not installed',
+        "error: 2:25: $s has no parameter -AsHashtable on ConvertFrom-Json")
+    , @('Install', "using assembly System.Windows.Forms`n[System.Windows.Forms.MessageBox]::Show('x')")
+    , @('Install', "class Inventory { [wmiclass] `$Disks; [adsi] `$User }")
+    , @('Install', 'class Inventory { [Yorn.Disk] $Disk }', 'warning: 1:20: not checked: type [Yorn.Disk], which neither PowerShell 7 here nor the check knows')
+    , @('Install', "Configuration Empty {}`nGet-Uptime",
+        'warning: 1:1: not checked: Configuration Empty, a DSC configuration, which PowerShell 7 on Linux cannot read; the rest of the script is checked',
+        "error: 2:1: $s has no command Get-Uptime")
+    , @('Install', "`$a = 1 b$([char] 1)c", "error: 1:8: Unexpected token 'b[U+0001]c' in expression or statement.")
+    # Guards: only the branches 5.1 does not take are excused.
+    , @('Install', @'
+if ((Get-Command Get-Content).Parameters.ContainsKey('AsByteStream')) { Get-Content x -AsByteStream } else { Get-Content x -Encoding Byte }
+if (-not (Get-Command Get-Content).Parameters.ContainsKey('AsByteStream')) { Get-Content x -AsByteStream }
+'@, "error: 2:92: $s has no parameter -AsByteStream on Get-Content")
+    , @('Install', @'
+function Test-IsCore { $PSVersionTable.PSEdition -eq 'Core' }
+if (Test-IsCore) { 'a' | Join-String } else { Get-Uptime }
+'@, "error: 2:47: $s has no command Get-Uptime")
+    , @('Install', @'
+function Test-Modern {
+    if ($PSVersionTable.PSVersion.Major -ge 7) { return $true }
+    return $false
+}
+if (Test-Modern) { Get-Uptime }
+if (-not (Test-Modern)) { Get-Uptime }
+'@, "error: 6:27: $s has no command Get-Uptime")
+    , @('Install', @'
+$isCore = $PSVersionTable.PSEdition -eq 'Core'
+if ($isCore) { 'a' | Join-String }
+$hasUptime = Get-Command Get-Uptime -ErrorAction SilentlyContinue
+if ($hasUptime) { Get-Uptime } else { 'unknown' }
+$modern = $false
+if ($PSVersionTable.PSVersion.Major -ge 7) { $modern = $true }
+if ($modern) { Get-Uptime } else { 'a' | Join-String }
+'@, "error: 7:42: $s has no command Join-String")
+    , @('Install', @'
+switch ($PSVersionTable.PSVersion.Major) { 7 { Get-Uptime } default { 'a' | Join-String } }
+switch ($PSVersionTable.PSEdition) { 'Core' { Get-Uptime } 'Desktop' { 'five' } }
+switch ($PSVersionTable.PSVersion.Major) { { $_ -ge 6 } { Get-Uptime } { $_ -lt 6 } { Get-Uptime -Since } }
+'@, "error: 1:77: $s has no command Join-String", "error: 3:87: $s has no command Get-Uptime")
+    , @('Install', @'
+$PSVersionTable.PSVersion.Major -ge 7 -and (Get-Uptime)
+$PSVersionTable.PSVersion.Major -lt 6 -or (Get-Uptime)
+$PSVersionTable.PSVersion.Major -ge 6 -or (Get-Uptime)
+'@, "error: 3:44: $s has no command Get-Uptime")
+    , @('Install', @'
+try { Get-Uptime } catch { 'no uptime' }
+try { '{}' | ConvertFrom-Json -AsHashtable } catch [Exception] { @{} }
+try { [System.IO.Path]::GetRelativePath('a', 'b') } catch [System.Management.Automation.RuntimeException] { 'b' }
+try { Get-Uptime } catch [System.IO.IOException] { 'locked' }
+try { Get-Uptime } finally { 'done' }
+try { $x = $y ?? 1 } catch { }
+'@, "error: 4:7: $s has no command Get-Uptime", "error: 5:7: $s has no command Get-Uptime", "error: 6:15: $s cannot parse ``??``")
+    , @('Install', @'
+function Get-Uptime7 {
+    if ($PSVersionTable.PSVersion.Major -lt 7) { return }
+    Get-Uptime
+}
+function Get-Uptime5 {
+    if ($PSVersionTable.PSVersion.Major -ge 7) { return Get-Uptime }
+    'a' | Join-String
+}
+'@, "error: 7:11: $s has no command Join-String")
+    , @('Install', @'
+if ($PSVersionTable.PSVersion.Major -lt 7) { throw 'This installer needs PowerShell 7' }
+Get-Uptime
+'@, "error: 1:46: $s stops the script at this throw: the version test before it sends 5.1 here, so the rest runs only in PowerShell 7")
+    , @('Install', @'
+if ($PSVersionTable.PSVersion.Major -lt 6) { 'a', 'b' | Join-String }
+if ($PSVersionTable.PSVersion.Major -ge 7) { } else { Get-Uptime }
+if (-not $IsCoreCLR) { '{}' | ConvertFrom-Json -AsHashtable }
+if ($PSVersionTable.PSVersion -lt [version] '6.0') { Get-Uptime }
+if ($x) { Get-Uptime }
+'@, "error: 1:57: $s has no command Join-String", "error: 2:55: $s has no command Get-Uptime",
+        "warning: 3:10: $s does not set `$IsCoreCLR: there it reads as `$null, or stops a script under Set-StrictMode",
+        "error: 3:48: $s has no parameter -AsHashtable on ConvertFrom-Json", "error: 4:54: $s has no command Get-Uptime", "error: 5:11: $s has no command Get-Uptime")
+    , @('Install', @'
+if ($PSVersionTable.PSVersion -ge '5.1.19041') { Get-Uptime }
+if ([System.IO.Path].GetMethod('GetRelativePath')) { [IO.Path]::GetRelativePath('a', 'b') }
+if ('System.Text.Json.JsonSerializer' -as [type]) { [System.Text.Json.JsonSerializer]::Serialize(1) }
+if (Test-Path variable:IsCoreCLR) { Get-Uptime }
+'@)
+    # What the script defines or brings: its aliases and its modules.
+    , @('Install', @'
+Set-Alias gerr Get-ChildItem
+gerr
+function Get-Thing { [Alias('glu')] param() 'mine' }
+glu
+Set-Alias up Get-Uptime
+up
+'@, "error: 6:1: $s has no command Get-Uptime (called as up)")
+    , @('Install', @'
+Install-Module ThreadJob -Scope CurrentUser
+Import-Module ThreadJob
+Start-ThreadJob { 1 }
+Install-Module Microsoft.PowerShell.PSResourceGet
+Install-PSResource Yorn.Tools
+Import-Module Microsoft.PowerShell.Utility
+'a' | Join-String
+'@, "error: 7:7: $s has no command Join-String")
+    , @('Install', "#Requires -Modules ThreadJob`nStart-ThreadJob { 1 }")
+    , @('Install', "[Diagnostics.CodeAnalysis.SuppressMessageAttribute('CommandOnly7', 'Get-Uptime')]`n$remaining`nGet-Uptime`n'a' | Join-String",
+        "error: 4:7: $s has no command Join-String")
+    # Escapes: case matters, guards apply, and $( ) holds strings of its own.
+    , @('Install', @'
+if ($PSVersionTable.PSVersion.Major -ge 7) { "`e[32m" }
+"Run `Enable-PSRemoting` first: ``e is a backtick and an e"
+"$('`e')"
+"$("`e")"
+Write-Output bell`e
+@"
+`u{263A}
+"@
+'@, "error: 4:4: $s knows no escape ``e in a string and reads it as the letter e",
+        "error: 5:14: $s knows no escape ``e in a string and reads it as the letter e",
+        "error: 6:1: $s knows no escape ``u in a string and reads it as the letter u")
+    # Numbers that only 7 reads, as a command's argument: words in 5.1.
+    , @('Install', "kubectl wait --timeout 60s`ncmd.exe /c exit 0b1`nWrite-Output 1s",
+        "warning: 3:14: $s passes ``1s`` to Write-Output as the word '1s', where PowerShell 7 passes the number 1")
+    # Letter ranges.
+    , @('Install', "'a'..'z'`n[char]'a'..[char]'f'`n'1'..'9'`n1..3`nif (`$PSVersionTable.PSVersion.Major -ge 7) { 'a'..'c' }",
+        "error: 1:1: $s has no ranges of letters: it takes both ends of ``'a'..'z'`` for numbers",
+        "error: 2:1: $s has no ranges of letters: it takes both ends of ``[char]'a'..[char]'f'`` for numbers")
+    # Types resolved from the data, not from the PowerShell that checks.
+    , @('Install', "using namespace System.IO`n[Path]::GetRelativePath('a', 'b')`n[Text.Json.JsonSerializer]::Serialize(1)`n[semver] '1.0.0'",
+        "error: 2:9: $fx has no static member GetRelativePath on System.IO.Path", "error: 3:1: $fx has no type System.Text.Json.JsonSerializer")
+    , @('Install', "function Show-It([System.Windows.Forms.Form] `$Form) { }`n[System.Windows.Forms.Form]::new()`nif (`$PSVersionTable.PSVersion.Major -ge 7) { [System.Drawing.Color]::Red }`n[System.Drawing.Color]::Blue",
+        "warning: 1:18: $s does not load System.Windows.Forms by itself: add ``Add-Type -AssemblyName System.Windows.Forms`` before using System.Windows.Forms.Form",
+        "warning: 4:1: $s does not load System.Drawing by itself: add ``Add-Type -AssemblyName System.Drawing`` before using System.Drawing.Color")
+    # Read as 5.1 reads the file: each byte-order mark, UTF-32 first.
+    , @('Install', [byte[]] (@(0xFF, 0xFE, 0, 0) + [System.Text.Encoding]::UTF32.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
+    , @('Install', [byte[]] (@(0, 0, 0xFE, 0xFF) + [System.Text.UTF32Encoding]::new($true, $false).GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
+    , @('Install', [byte[]] (@(0xFE, 0xFF) + [System.Text.Encoding]::BigEndianUnicode.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
+    , @('Install', [System.Text.Encoding]::Unicode.GetBytes("'ok'`nGet-Uptime"),
+        "error: 1:2: holds NUL bytes and has no byte-order mark, so Windows PowerShell 5.1 reads it in the user's ANSI code page, NULs included, and cannot run it (UTF-16 saved without its mark looks so); save it as UTF-8")
+    # 5.1 reads a script that is not UTF-8 in the ANSI code page, where
+    # byte 0x92 is a closing quote that PowerShell takes for a single quote.
+    , @('Install', [byte[]] (0x27, 0x69, 0x74, 0x92, 0x73, 0x27),
+        "warning: 1:4: is not UTF-8, so Windows PowerShell 5.1 reads it in the user's ANSI code page and its meaning depends on that code page (checked here as Windows-1252); save it as UTF-8",
+        "error: 1:5: Unexpected token 's'' in expression or statement.", "error: 1:6: The string is missing the terminator: '.")
+    , @('Install', [byte[]] (0x92, 0x0A, 0x27, 0x6F, 0x6B, 0x27),
+        "warning: 1:1: is not UTF-8, so Windows PowerShell 5.1 reads it in the user's ANSI code page and its meaning depends on that code page (checked here as Windows-1252); save it as UTF-8",
+        "error: 2:2: Unexpected token 'ok'' in expression or statement.", "error: 2:4: The string is missing the terminator: '.")
     , @('Install', (Get-Content -Raw (Join-Path $project 'package/Install-Yorn-UI.ps1')))
     , @('Optimize', (Get-Content -Raw (Join-Path $project 'package/Optimize-Yorn-UI.ps1')))
+)
+
+# What 5.1 makes of a condition (T true, F false, U cannot tell, O
+# ordinary: not about the version), after the lines before it.
+$Conditions = @(
+    , @('$PSVersionTable.PSVersion.Major -ge 7', 'F')
+    , @('$PSVersionTable.PSVersion.Major -lt 6', 'T')
+    , @('($PSVersionTable.PSVersion.Major) -ge 6', 'F')
+    , @('$PSVersionTable.PSVersion.Major -eq 5 -and $PSVersionTable.PSVersion.Minor -eq 1', 'T')
+    , @('$PSVersionTable.PSVersion -ge [version] "7.0"', 'F')
+    , @('$PSVersionTable.PSVersion -ge "5.1"', 'T')
+    , @('$PSVersionTable.PSVersion -gt "5.1.17763"', 'U')
+    , @('$PSVersionTable.PSVersion.Major -ge $minimum', 'U')
+    , @('$PSVersionTable.GitCommitId', 'U')
+    , @('$PSVersionTable.PSEdition -eq "Core"', 'F')
+    , @('$PSEdition -ne "Desktop"', 'F')
+    , @('$PSVersionTable.PSEdition -like "Desk*"', 'T')
+    , @('$PSVersionTable.Platform -eq "Unix"', 'F')
+    , @('$PSVersionTable.ContainsKey("PSEdition")', 'T')
+    , @('$IsCoreCLR', 'F')
+    , @('[bool] $IsCoreCLR', 'F')
+    , @('-not $IsWindows', 'T')
+    , @('!$IsLinux', 'T')
+    , @('$null -eq $IsMacOS', 'T')
+    , @('$PSVersionTable.PSVersion.Major -ge 7 -and $x', 'F')
+    , @('$PSVersionTable.PSVersion.Major -lt 7 -and $x', 'O')
+    , @('$PSVersionTable.PSVersion.Major -ge 7 -or $x', 'O')
+    , @('$PSVersionTable.PSVersion.Major -lt 7 -or $x', 'T')
+    , @('$x -gt 3', 'O')
+    , @('Get-Command Get-Uptime -ErrorAction SilentlyContinue', 'F')
+    , @('Get-Command Get-Item', 'T')
+    , @('Get-Command choco -ErrorAction Ignore', 'O')
+    , @('(Get-Command Get-Content).Parameters.ContainsKey("AsByteStream")', 'F')
+    , @('(Get-Command gc).Parameters.ContainsKey("Raw")', 'T')
+    , @('(Get-Command Get-Content).Parameters["Encoding"]', 'T')
+    , @('(Get-Command ConvertFrom-Json).Parameters.Keys -contains "AsHashtable"', 'F')
+    , @('"AsHashtable" -notin (Get-Command ConvertFrom-Json).Parameters.Keys', 'T')
+    , @('[System.IO.Path].GetMethod("GetRelativePath")', 'F')
+    , @('[System.IO.Path].GetMethod("Combine")', 'O')
+    , @('[IO.Path]::GetRelativePath', 'F')
+    , @('"System.Text.Json.JsonSerializer" -as [type]', 'F')
+    , @('Test-Path variable:IsCoreCLR', 'F')
+    , @('Test-Path Variable:\PSEdition', 'T')
+    , @('Get-Variable IsCoreCLR -ErrorAction Ignore', 'F')
+    , @('Test-IsCore', 'F', "function Test-IsCore { `$PSVersionTable.PSEdition -eq 'Core' }")
+    , @('Test-Old', 'T', "function Test-Old {`n  Write-Verbose 'asked'`n  if (`$PSVersionTable.PSVersion.Major -lt 6) { return `$true }`n  `$false`n}")
+    , @('Test-Later', 'U', "function Test-Later { foreach (`$v in `$PSVersionTable.PSVersion) { `$v } }")
+    , @('$isCore', 'F', "`$isCore = `$PSEdition -eq 'Core'")
+    , @('$core', 'F', "`$core = `$false`nif (`$PSVersionTable.PSVersion.Major -ge 6) { `$core = `$true }")
+    , @('$answer', 'O', '$answer = Read-Host')
+    , @('$IsWindows', 'T', '$IsWindows = $true')
 )
 
 $folder = Join-Path ([System.IO.Path]::GetTempPath()) "check-rules-$PID"
@@ -101,28 +301,39 @@ try {
         $name = "$($row[0])-Yorn-UI.ps1"
         [void] (New-Item -ItemType Directory -Force $folder)
         Copy-Item (Join-Path $project 'package/*.ps1') $folder
-        Set-Content -LiteralPath (Join-Path $folder $name) -Value $row[1] -NoNewline
+        # Bytes as they are, for what 5.1 reads in each encoding; text as UTF-8.
+        if ($row[1] -is [byte[]]) {
+            [System.IO.File]::WriteAllBytes((Join-Path $folder $name), $row[1])
+        } else {
+            Set-Content -LiteralPath (Join-Path $folder $name) -Value $row[1] -NoNewline
+        }
         $want = @($row | Select-Object -Skip 2 | ForEach-Object { $_ -replace '^(\w+): ', "`$1: ${name}:" })
         $got = @(foreach ($script in 'Install-Yorn-UI.ps1', 'Optimize-Yorn-UI.ps1') {
-                foreach ($finding in Get-ScriptFindings $folder $script) { Format-Finding $script $finding }
+                foreach ($finding in Get-ScriptFindings $folder $script) { Format-Finding $finding }
             })
         if (($want -join "`n") -cne ($got -join "`n")) {
             $failures++
-            [Console]::Error.WriteLine("$name holding:`n$($row[1])`nexpected:`n$($want -join "`n")`ngot:`n$($got -join "`n")`n")
+            $shown = if ($row[1] -is [byte[]]) { [BitConverter]::ToString($row[1]) } else { $row[1] }
+            [Console]::Error.WriteLine("$name holding:`n$shown`nexpected:`n$($want -join "`n")`ngot:`n$($got -join "`n")`n")
         }
-    }
-    # 5.1 reads a script that is not UTF-8 in the ANSI code page, where
-    # byte 0x92 is a closing quote that PowerShell takes for a single quote.
-    [System.IO.File]::WriteAllBytes((Join-Path $folder 'Install-Yorn-UI.ps1'), [byte[]] @(0x27, 0x69, 0x74, 0x92, 0x73, 0x27))
-    $got = @(Get-ScriptFindings $folder 'Install-Yorn-UI.ps1' | ForEach-Object { Format-Finding 'Install-Yorn-UI.ps1' $_ })
-    $want = @("warning: Install-Yorn-UI.ps1:1:4: is not UTF-8, so Windows PowerShell 5.1 reads it in the user's ANSI code page and its meaning depends on that code page (checked here as Windows-1252); save it as UTF-8",
-        "error: Install-Yorn-UI.ps1:1:5: Unexpected token 's'' in expression or statement.", "error: Install-Yorn-UI.ps1:1:6: The string is missing the terminator: '.")
-    if (($want -join "`n") -cne ($got -join "`n")) {
-        $failures++
-        [Console]::Error.WriteLine("a script in Windows-1252: expected:`n$($want -join "`n")`ngot:`n$($got -join "`n")`n")
     }
 } finally {
     Remove-Item -Recurse -Force -LiteralPath $folder -ErrorAction Ignore
 }
-"$($Rows.Count + 1) rows of the author's check, $failures failed"
+$check = Get-Module check-scripts
+foreach ($condition in $Conditions) {
+    $text = "$(if ($condition.Count -gt 2) { $condition[2] })`nif ($($condition[0])) { }"
+    $got = & $check {
+        param([string] $Text)
+        $parsed = Read-ScriptTree $Text 'Install-Yorn-UI.ps1'
+        $context = New-CheckContext 'Install-Yorn-UI.ps1' $parsed.Text $parsed.Tree $parsed.Tokens
+        $if = @($context.Nodes[[System.Management.Automation.Language.IfStatementAst]])[-1]
+        (Get-IfReach $context $context.IfTests[$if] 0 $false).State
+    } $text
+    if ($got -cne $condition[1]) {
+        $failures++
+        [Console]::Error.WriteLine("the condition ($($condition[0])) after:`n$text`nexpected $($condition[1]), got $got`n")
+    }
+}
+"$($Rows.Count) rows and $($Conditions.Count) conditions of the author's check, $failures failed"
 if ($failures -gt 0) { exit 1 }

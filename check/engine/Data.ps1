@@ -1,0 +1,190 @@
+# What the check knows, read once when the module loads: what 7.6 has
+# and 5.1 lacks (compatibility/windows-powershell-5.1.json, generated) and
+# the check's own data (check-data.json, kept by hand). Names are looked
+# up as PowerShell looks them up: without regard to case.
+using namespace System.Collections.Generic
+
+function New-NameSet([string[]] $Names = @()) {
+    $set = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
+    foreach ($name in $Names) { [void] $set.Add($name) }
+    , $set
+}
+
+function New-NameTable { , [Dictionary[string, object]]::new([StringComparer]::OrdinalIgnoreCase) }
+
+# JSON as PowerShell values: an object as a hashtable (names without
+# regard to case), an array as an array. Read with .NET's System.Text.Json,
+# which costs a fraction of ConvertFrom-Json's first use; an array of
+# strings, the common case, is read in one loop.
+function ConvertFrom-JsonValue([System.Text.Json.JsonElement] $Element) {
+    switch ($Element.ValueKind) {
+        'Object' {
+            $table = @{}
+            foreach ($property in $Element.EnumerateObject()) {
+                # Plain values here, so that a call is made only per object or
+                # array inside.
+                $value = $property.Value
+                switch ($value.ValueKind) {
+                    'String' { $table[$property.Name] = $value.GetString() }
+                    'True' { $table[$property.Name] = $true }
+                    'False' { $table[$property.Name] = $false }
+                    'Null' { $table[$property.Name] = $null }
+                    default { $table[$property.Name] = ConvertFrom-JsonValue $value }
+                }
+            }
+            return , $table
+        }
+        'Array' {
+            $items = foreach ($item in $Element.EnumerateArray()) {
+                if ($item.ValueKind -eq 'String') { $item.GetString() } else { ConvertFrom-JsonValue $item }
+            }
+            return , [object[]] @($items)
+        }
+        'String' { return $Element.GetString() }
+        'Number' { return $Element.GetDouble() }
+        'True' { return $true }
+        'False' { return $false }
+    }
+    $null
+}
+
+function Read-JsonFile([string] $Path) {
+    [System.Text.Json.JsonDocument]::Parse([System.IO.File]::ReadAllText($Path)).RootElement
+}
+
+# A name table of a JSON object's members, their values as they are.
+function ConvertTo-NameTable($Object) {
+    $table = New-NameTable
+    if ($Object -is [System.Text.Json.JsonElement]) {
+        foreach ($property in $Object.EnumerateObject()) { $table[$property.Name] = $property.Value }
+    } else {
+        foreach ($name in $Object.Keys) { $table[$name] = $Object[$name] }
+    }
+    , $table
+}
+
+# Whether 4.8's type lacks a static member that 7.6's has; the type's list
+# is read from the data the first time a script asks about that type.
+function Test-MemberOnly7([string] $Type, [string] $Member) {
+    $members = $Known.MembersOnly7[$Type]
+    if ($null -eq $members) { return $false }
+    if ($members -is [System.Text.Json.JsonElement]) {
+        $members = $Known.MembersOnly7[$Type] = [HashSet[string]]::new([string[]] (ConvertFrom-JsonValue $members), [StringComparer]::OrdinalIgnoreCase)
+    }
+    $members.Contains($Member)
+}
+
+# A table of the generated data that Read-CheckData does not shape, as
+# PowerShell values, read when a rule first asks for it.
+function Get-GeneratedTable([string] $Name) {
+    if (-not $Known.GeneratedTables.ContainsKey($Name)) {
+        $table = $null
+        $element = [System.Text.Json.JsonElement]::new()
+        if ($Known.Generated.TryGetProperty($Name, [ref] $element)) { $table = ConvertFrom-JsonValue $element }
+        $Known.GeneratedTables[$Name] = $table
+    }
+    $Known.GeneratedTables[$Name]
+}
+
+function Read-CheckData([string] $Folder) {
+    $generated = Read-JsonFile (Join-Path $Folder 'compatibility/windows-powershell-5.1.json')
+    $own = ConvertFrom-JsonValue (Read-JsonFile (Join-Path $Folder 'check-data.json'))
+    $ignoringCase = [StringComparer]::OrdinalIgnoreCase
+    $data = @{
+        CommonParameters   = New-NameTable
+        CommonOnly7        = New-NameSet
+        Aliases            = New-NameTable
+        CommandsOnly7      = New-NameTable
+        Commands           = New-NameTable
+        Common51           = New-NameSet
+        NamespacesOnly7    = [string[]] @()
+        TypesOnly7         = New-NameSet
+        MembersOnly7       = New-NameTable
+        NotLoaded          = New-NameTable
+        Rules              = New-NameTable
+        Variables51        = ConvertTo-NameTable $own.Facts51.Variables
+        VersionTable51     = ConvertTo-NameTable $own.Facts51.PSVersionTable
+        VariablesOnly7     = New-NameSet $own.VariablesOnly7
+        Encodings51        = New-NameSet $own.Encodings51
+        EncodingsOnly7     = New-NameSet $own.EncodingsOnly7
+        NumberTypesOnly7   = New-NameSet $own.NumberTypesOnly7
+        Accelerators       = ConvertTo-NameTable $own.Accelerators
+        AcceleratorsOnly51 = ConvertTo-NameTable $own.AcceleratorsOnly51
+        Modules51          = New-NameSet $own.Modules51
+        ModulesInstalled   = ConvertTo-NameTable $own.ModulesInstalled
+        Assemblies51       = New-NameSet $own.Assemblies51
+        ParseErrorsOf7     = ConvertTo-NameTable $own.ParseErrorsOf7
+        CatchesAll         = New-NameSet $own.CatchesAll
+        Quiet              = New-NameSet $own.Quiet
+        # Every full type name the data speaks of, so that a name written
+        # in a script can be resolved against them.
+        KnownTypes         = New-NameSet
+        # The generated file as read, for a rule that needs a table not
+        # shaped here (Get-GeneratedTable), and the check's own file.
+        Generated          = $generated
+        GeneratedTables    = New-NameTable
+        Own                = $own
+    }
+    foreach ($name in $own.Rules.Keys) { $data.Rules[$name] = $own.Rules[$name] }
+    # The generated tables are taken apart here in loops of their own, with
+    # no call per entry: they are long, and a call each would cost more than
+    # the reading. StaticMembersOnly7, the longest, is left as read; each
+    # type's list is read when a script first asks about it (Test-MemberOnly7).
+    foreach ($table in $generated.EnumerateObject()) {
+        $value = $table.Value
+        switch ($table.Name) {
+            'CommonParameters' {
+                foreach ($parameter in $value.EnumerateObject()) {
+                    $data.CommonParameters[$parameter.Name] = [string[]] @(foreach ($alias in $parameter.Value.EnumerateArray()) { $alias.GetString() })
+                }
+            }
+            'CommonParametersOnly7' { foreach ($name in $value.EnumerateArray()) { [void] $data.CommonOnly7.Add($name.GetString()) } }
+            'CommonParameters51' { foreach ($name in $value.EnumerateArray()) { [void] $data.Common51.Add($name.GetString()) } }
+            'Aliases' { foreach ($alias in $value.EnumerateObject()) { $data.Aliases[$alias.Name] = $alias.Value.GetString() } }
+            'CommandsOnly7' { foreach ($command in $value.EnumerateObject()) { $data.CommandsOnly7[$command.Name] = $command.Value.GetString() } }
+            'NamespacesOnly7' { $data.NamespacesOnly7 = [string[]] @(foreach ($name in $value.EnumerateArray()) { $name.GetString() }) }
+            'TypesOnly7' {
+                foreach ($namespace in $value.EnumerateObject()) {
+                    foreach ($type in $namespace.Value.EnumerateArray()) { [void] $data.TypesOnly7.Add("$($namespace.Name).$($type.GetString())") }
+                }
+            }
+            'StaticMembersOnly7' { foreach ($type in $value.EnumerateObject()) { $data.MembersOnly7[$type.Name] = $type.Value } }
+            'NotLoaded51' {
+                foreach ($assembly in $value.EnumerateObject()) {
+                    [void] $data.Assemblies51.Add($assembly.Name)
+                    foreach ($namespace in $assembly.Value.EnumerateObject()) {
+                        foreach ($type in $namespace.Value.EnumerateArray()) { $data.NotLoaded["$($namespace.Name).$($type.GetString())"] = $assembly.Name }
+                    }
+                }
+            }
+            'Commands' {
+                foreach ($command in $value.EnumerateObject()) {
+                    $parameters = New-NameTable
+                    $lists = @{ Only7 = @(); Only51 = @() }
+                    foreach ($part in $command.Value.EnumerateObject()) {
+                        if ($part.Name -eq 'Parameters') {
+                            foreach ($parameter in $part.Value.EnumerateObject()) {
+                                $parameters[$parameter.Name] = [string[]] @(foreach ($alias in $parameter.Value.EnumerateArray()) { $alias.GetString() })
+                            }
+                        } else {
+                            $lists[$part.Name] = @(foreach ($name in $part.Value.EnumerateArray()) { $name.GetString() })
+                        }
+                    }
+                    $data.Commands[$command.Name] = @{
+                        Parameters = $parameters
+                        Only7      = [HashSet[string]]::new([string[]] $lists.Only7, $ignoringCase)
+                        Only51     = [HashSet[string]]::new([string[]] $lists.Only51, $ignoringCase)
+                    }
+                }
+            }
+        }
+    }
+    $known = $data.KnownTypes
+    foreach ($names in $data.TypesOnly7, $data.MembersOnly7.Keys, $data.NotLoaded.Keys, $data.Accelerators.Values, $data.AcceleratorsOnly51.Values, $data.CatchesAll) {
+        $known.UnionWith([string[]] @($names))
+    }
+    foreach ($rule in $data.Rules.Values) {
+        if ($rule.Caught) { [void] $known.Add($rule.Caught) }
+    }
+    $data
+}

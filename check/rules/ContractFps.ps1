@@ -1,0 +1,22 @@
+# The launcher passes "-FPS VALUE" to the optimisation script. -FPS binds
+# as PowerShell binds it: to the parameter so named or aliased, else to
+# the one parameter whose name or alias starts with FPS. It must take a
+# value, and an advanced script without it must take remaining arguments.
+using namespace System.Management.Automation.Language
+
+function Find-ContractFps($Context) {
+    if ($Context.Name -ne 'Optimize-Yorn-UI.ps1') { return }
+    $script = Get-ScriptParameters $Context
+    $parameters = @(if ($null -ne $script) { $script.Parameters })
+    $namespaces = $Context.Namespaces
+    $exact = @($parameters | Where-Object { (Get-ParameterNames $_ $namespaces) -contains 'FPS' })
+    $fps = @(if ($exact.Count -gt 0) { $exact } else { $parameters | Where-Object { @(Get-ParameterNames $_ $namespaces) -like 'FPS*' } })
+    if ($fps.Count -gt 1) {
+        $names = @($fps | ForEach-Object { "-$($_.Name.VariablePath.UserPath)" }) -join ' and '
+        New-FindingAt $Context ContractFps $script.Block.Extent "has both $names, so PowerShell would refuse the -FPS of ""Install-Yorn-UI.exe --optimize 144"" as ambiguous"
+    } elseif ($fps.Count -eq 1 -and @($fps[0].Attributes | Where-Object { $_ -is [TypeConstraintAst] -and (Test-TypeNameIs $_.TypeName.FullName 'System.Management.Automation.SwitchParameter' $namespaces) }).Count -gt 0) {
+        New-FindingAt $Context ContractFps $fps[0].Extent "declares -FPS as a switch, which takes no value, so the 144 of ""Install-Yorn-UI.exe --optimize 144"" would not reach it"
+    } elseif ($fps.Count -eq 0 -and $null -ne $script -and $script.Advanced -and -not $script.Remaining) {
+        New-FindingAt $Context ContractFps $script.Block.Extent 'declares no -FPS parameter and takes no remaining arguments, so PowerShell would refuse "Install-Yorn-UI.exe --optimize 144", which passes -FPS 144'
+    }
+}

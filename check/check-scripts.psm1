@@ -24,16 +24,23 @@
 Set-StrictMode -Version Latest
 $ErrorActionPreference = 'Stop'
 
-foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Check') {
+foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Check', 'Package') {
     . (Join-Path $PSScriptRoot "engine/$part.ps1")
 }
 $Known = Read-CheckData $PSScriptRoot
 
-$CheckRules = foreach ($file in Get-ChildItem -LiteralPath (Join-Path $PSScriptRoot 'rules') -Filter *.ps1 | Sort-Object Name) {
+# The rules that read scripts (.ps1, .psm1), and those that read data
+# (.psd1): a rule's Reads in check-data.json, "Scripts" when it has none.
+$CheckRules = [System.Collections.Generic.List[scriptblock]]::new()
+$DataRules = [System.Collections.Generic.List[scriptblock]]::new()
+foreach ($file in Get-ChildItem -LiteralPath (Join-Path $PSScriptRoot 'rules') -Filter *.ps1 | Sort-Object Name) {
     . $file.FullName
     $rule = $file.BaseName
     if (-not $Known.Rules.ContainsKey($rule)) { throw "check-data.json names no rule $rule, which $($file.Name) defines" }
-    (Get-Command "Find-$rule" -CommandType Function).ScriptBlock
+    $find = (Get-Command "Find-$rule" -CommandType Function).ScriptBlock
+    $reads = $Known.Rules[$rule]['Reads']
+    if ($reads -ne 'Data') { $CheckRules.Add($find) }
+    if ($reads -eq 'Data' -or $reads -eq 'Both') { $DataRules.Add($find) }
 }
 
-Export-ModuleMember -Function Get-FileFindings, Get-ScriptFindings, Format-Finding
+Export-ModuleMember -Function Get-PackageFindings, Get-FileFindings, Get-ScriptFindings, Format-Finding

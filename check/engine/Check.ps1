@@ -4,7 +4,11 @@ using namespace System.Collections.Generic
 
 # Every finding of one file, sorted by line and column. $Path is where the
 # file is; $Name what the findings call it (its path in the package).
-function Get-FileFindings([string] $Path, [string] $Name) {
+# $Package, when the file is checked as part of a package, is what
+# Get-PackageFindings knows of the package's files (the context's
+# Package). A .psd1 is data: it gets the rules that read data (Reads
+# "Data" or "Both" in check-data.json), a script the others.
+function Get-FileFindings([string] $Path, [string] $Name, $Package = $null) {
     $read = Read-Script ([System.IO.File]::ReadAllBytes($Path)) $Name
     $findings = [List[object]]::new($read.Findings)
     if ($read.Readable) {
@@ -12,11 +16,18 @@ function Get-FileFindings([string] $Path, [string] $Name) {
         $findings.AddRange($parsed.Findings)
         if ($parsed.Readable) {
             $context = New-CheckContext $Name $parsed.Text $parsed.Tree $parsed.Tokens
+            $context.Package = $Package
+            $context.Manifest = $null
+            $rules = $CheckRules
+            if ($Name.EndsWith('.psd1', [StringComparison]::OrdinalIgnoreCase)) {
+                $context.Manifest = Get-ManifestEntries $parsed.Tree
+                $rules = $DataRules
+            }
             # Each rule's findings, less what the context excuses; in the
             # order of the text, so that a rule said once a script and
             # subject is said where 5.1 first meets it.
             $said = New-NameSet
-            foreach ($rule in $CheckRules) {
+            foreach ($rule in $rules) {
                 $found = @(& $rule $context)
                 if ($found.Count -gt 1) { $found = @($found | Sort-Object Offset -Stable) }
                 foreach ($finding in $found) {

@@ -1,18 +1,20 @@
 <#
 .SYNOPSIS
-    Checks a package's two scripts, as they will ship, before anything is
-    built.
+    Checks every PowerShell file of a package, as it will ship, before
+    anything is built.
 
 .DESCRIPTION
     pwsh -NoProfile -NonInteractive -File check-scripts.ps1 FOLDER
 
-    FOLDER holds Install-Yorn-UI.ps1 and Optimize-Yorn-UI.ps1 as they will
-    be packaged. The launcher always starts Windows PowerShell 5.1, while
-    authors write and try their scripts in PowerShell 7, which parses and
-    runs more. The rules are in check-scripts.psm1 and the folders beside
-    this file; each finding is one line "error: SCRIPT:LINE:COLUMN: ..." or
-    "warning: ..." on standard error, every finding of both scripts, each
-    script's sorted by line. Exit code 2 when any is an error.
+    FOLDER is the package as it will ship: Install-Yorn-UI.ps1 and
+    Optimize-Yorn-UI.ps1 and whatever else the author's folder holds. The
+    launcher always starts Windows PowerShell 5.1, while authors write and
+    try their scripts in PowerShell 7, which parses and runs more. Every
+    .ps1, .psm1 and .psd1 is checked (Get-PackageFindings); the rules are
+    in check-scripts.psm1 and the folders beside this file. Each finding
+    is one line "error: PATH:LINE:COLUMN: ..." or "warning: ..." on
+    standard error, PATH the file's path in the package, sorted by file,
+    then line. Exit code 2 when any is an error.
 #>
 param(
     [Parameter(Mandatory = $true)]
@@ -23,13 +25,12 @@ $ErrorActionPreference = 'Stop'
 Import-Module (Join-Path $PSScriptRoot 'check-scripts.psm1')
 
 $refused = $false
-foreach ($script in 'Install-Yorn-UI.ps1', 'Optimize-Yorn-UI.ps1') {
-    foreach ($finding in Get-FileFindings ([System.IO.Path]::Combine($Folder, $script)) $script) {
-        [Console]::Error.WriteLine((Format-Finding $finding))
-        if ($finding.Severity -eq 'error') { $refused = $true }
-    }
+$package = Get-PackageFindings $Folder
+foreach ($finding in $package.Findings) {
+    [Console]::Error.WriteLine((Format-Finding $finding))
+    if ($finding.Severity -eq 'error') { $refused = $true }
 }
 if ($refused) {
     exit 2
 }
-'Both scripts parse in Windows PowerShell 5.1, use nothing that the check knows it to lack, and can take what the launcher passes.'
+"The package's $($package.Files.Count) PowerShell files parse in Windows PowerShell 5.1, use nothing that the check knows it to lack and no file that the package lacks, and the two scripts can take what the launcher passes."

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The author's check: the facts its data must hold (compatibility-facts.ps1)
-# and its rules, one row each, each in one PowerShell process
-# (check-rules.ps1); then ./build.sh, in a copy of the sources, as an
-# author runs it: a refusal must be one error line per problem and leave
-# dist/ as it was, with or without --check, and --check must build nothing.
+# The author's check: the facts its data must hold (compatibility-facts.ps1),
+# its rules, one row each, and whole packages, a row each, each table in one
+# PowerShell process (check-rules.ps1, check-package.ps1); then ./build.sh,
+# in a copy of the sources, as an author runs it: a refusal, in one of the
+# two scripts or in a helper module, must be one error line per problem and
+# leave dist/ as it was, with or without --check, and --check must build
+# nothing.
 # Needs RealPowerShell (scripts/common.sh's EnsurePowerShell).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -11,6 +13,7 @@ source scripts/common.sh
 : "${RealPowerShell:?RealPowerShell must name pwsh; EnsurePowerShell sets it}"
 "$RealPowerShell" -NoProfile -NonInteractive -File tests/powershell/compatibility-facts.ps1
 "$RealPowerShell" -NoProfile -NonInteractive -File tests/powershell/check-rules.ps1
+"$RealPowerShell" -NoProfile -NonInteractive -File tests/powershell/check-package.ps1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source tests/build-in-copy.sh
@@ -19,9 +22,11 @@ mkdir -p "$src/dist/Yorn-UI"
 echo "an earlier build" >"$src/dist/Yorn-UI/Install-Yorn-UI.exe"
 scripts=$work/scripts
 
-# Scripts SCRIPT TEXT: the default pair in $scripts, but SCRIPT holding TEXT.
+# Scripts FILE TEXT: the default pair in $scripts, and FILE (a path in the
+# package) holding TEXT.
 Scripts() {
   rm -rf "$scripts" && cp -r package "$scripts"
+  mkdir -p "$(dirname "$scripts/$1")"
   printf '%s\n' "$2" >"$scripts/$1"
 }
 
@@ -38,10 +43,13 @@ absent="Install-Yorn-UI.ps1:1:30: Windows PowerShell 5.1, which the launcher sta
 Refused "$absent" --scripts "$scripts"
 Refused "$absent" --check --scripts "$scripts"
 [ "$refused_status" -eq 2 ] || Fail "--check refused with exit $refused_status, not 2"
+# A helper module that 5.1 cannot run refuses the whole package, by its path.
+Scripts modules/YornUI/YornUI.psm1 $'function Get-Up {\n    Get-Uptime\n}'
+Refused "modules/YornUI/YornUI.psm1:2:5: Windows PowerShell 5.1, which the launcher starts, has no command Get-Uptime" --package "$scripts"
 
 # --check passes the default pair, and a pair with a warning, at once and
 # without building anything.
-passed="Both scripts parse in Windows PowerShell 5.1, use nothing that the check knows it to lack, and can take what the launcher passes."
+passed="The package's 2 PowerShell files parse in Windows PowerShell 5.1, use nothing that the check knows it to lack and no file that the package lacks, and the two scripts can take what the launcher passes."
 Scripts Install-Yorn-UI.ps1 $'if ($IsWindows) { exit 0 }'
 for given in "" "--scripts $scripts"; do
   # shellcheck disable=SC2086 # the option and its folder, or nothing

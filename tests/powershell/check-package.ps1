@@ -21,6 +21,19 @@ $Rows = @(
     # The contract's rules read only the two scripts that the launcher starts.
     , @(@{ 'lib/Optimize-Yorn-UI.ps1' = "[CmdletBinding()]`nparam([int] `$Rate)"; 'Tune.psm1' = "[CmdletBinding()]`nparam([switch] `$FPS)"
             'lib/Install-Yorn-UI.ps1' = "[CmdletBinding()]`nparam([string] `$Path)" })
+    # Manifests, read as data.
+    , @(@{ 'YornUI.psd1' = "$manifest    PowerShellVersion = '7.0'`n}"; 'YornUI.psm1' = '' },
+        "error: YornUI.psd1:4:25: $s refuses to load a module whose manifest says PowerShellVersion 7.0")
+    , @(@{ 'modules/YornUI/YornUI.psd1' = "@{ ModuleVersion = '1.0'; CompatiblePSEditions = 'Core'; PowerShellVersion = '5.1' }" },
+        "warning: modules/YornUI/YornUI.psd1:1:50: $s loads this module, but its manifest says it is not meant for 5.1: CompatiblePSEditions 'Core' without 'Desktop'")
+    , @(@{ 'YornUI.psd1' = "$manifest    CompatiblePSEditions = @('Desktop', 'Core')`n    PowerShellVersion = '5.1.14393'`n}"; 'YornUI.psm1' = '' })
+    , @(@{ 'config/strings.psd1' = "@{ PowerShellVersion = '7.0'; CompatiblePSEditions = 'Core'; Greeting = 'Hello' }"
+            'config/empty.psd1' = '# nothing yet'; 'config/Yorn.PSD1' = "ConvertFrom-StringData @'`nGreeting = Hello`n'@" })
+    # 5.1 reads a data file with its own parser: what only 7 parses is
+    # refused there too; the rules about commands and variables are not.
+    , @(@{ 'config/settings.psd1' = "@{`n    Retries = 3u`n    Colour = `"``e[32m`"`n    Windows = `$IsWindows`n}" },
+        "error: config/settings.psd1:2:15: $s does not read ``3u`` as a number",
+        "error: config/settings.psd1:3:14: $s knows no escape ``e in a string and reads it as the letter e")
     , @(@{ 'YornUI.psd1' = "$manifest    PowerShellVersion = '5.1'`n"; 'YornUI.psm1' = '' },
         "error: YornUI.psd1:1:3: Missing closing '}' in statement block or type definition.")
 )

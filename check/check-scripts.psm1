@@ -24,7 +24,7 @@
 Set-StrictMode -Version Latest
 $ErrorActionPreference = 'Stop'
 
-foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Check', 'Package') {
+foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Check', 'Package', 'References') {
     . (Join-Path $PSScriptRoot "engine/$part.ps1")
 }
 $Known = Read-CheckData $PSScriptRoot

@@ -12,6 +12,8 @@ $project = Join-Path $PSScriptRoot '../..'
 Import-Module (Join-Path $project 'check/check-scripts.psm1')
 
 $s = 'Windows PowerShell 5.1, which the launcher starts,'
+$outside = 'outside the package folder: what is there depends on where the user extracted the package'
+$made = 'which is not in the package: fine only if the script makes it first'
 $manifest = "@{`n    ModuleVersion = '1.0'`n    RootModule = 'YornUI.psm1'`n"
 $Rows = @(
     # Every PowerShell file, at any depth, by its path in the package,
@@ -36,6 +38,50 @@ $Rows = @(
         "error: config/settings.psd1:3:14: $s knows no escape ``e in a string and reads it as the letter e")
     , @(@{ 'YornUI.psd1' = "$manifest    PowerShellVersion = '5.1'`n"; 'YornUI.psm1' = '' },
         "error: YornUI.psd1:1:3: Missing closing '}' in statement block or type definition.")
+    # What a manifest loads, from its own folder.
+    , @(@{ 'modules/YornUI/YornUI.psd1' = "@{ ModuleVersion = '1.0'; RootModule = 'YornUI.psm1'; NestedModules = @('lib\Tools.psm1', 'Microsoft.PowerShell.Utility', @{ ModuleName = 'x.psm1'; ModuleVersion = '1.0' }) }"
+            'modules/YornUI/YORNUI.PSM1' = '' },
+        "error: modules/YornUI/YornUI.psd1:1:73: names modules/YornUI/lib/Tools.psm1 in NestedModules, and it is not in the package")
+    # A dot-source of a missing file, in each form, is an error where it
+    # names the file; with another case it is there.
+    , @(@{ 'Install-Yorn-UI.ps1' = ". (Join-Path `$PSScriptRoot 'lib\Helpers.ps1')`n. `"`$PSScriptRoot\lib\Helpers.ps1`"`n  . `$PSScriptRoot/lib/Helpers.ps1" },
+        'error: Install-Yorn-UI.ps1:1:3: dot-sources lib/Helpers.ps1, which is not in the package',
+        'error: Install-Yorn-UI.ps1:2:3: dot-sources lib/Helpers.ps1, which is not in the package',
+        'error: Install-Yorn-UI.ps1:3:5: dot-sources lib/Helpers.ps1, which is not in the package')
+    , @(@{ 'Install-Yorn-UI.ps1' = ". (Join-Path `$PSScriptRoot 'LIB\helpers.ps1')`n. `"`$PSScriptRoot\Lib\HELPERS.ps1`"`n. `$PSScriptRoot/lib/Helpers.PS1"
+            'lib/Helpers.ps1' = '' })
+    # Imports: a file, a manifest, a module folder; by name, nothing.
+    , @(@{ 'Install-Yorn-UI.ps1' = "Import-Module (Join-Path `$PSScriptRoot 'YornUI.psm1')`nipmo `"`$PSScriptRoot\modules\Yorn.psd1`" -Force`nImport-Module -Name `$PSScriptRoot\modules\Tools`nImport-Module `$PSScriptRoot\payload`nImport-Module YornUI, ThreadJob"
+            'payload/readme.txt' = '' },
+        'error: Install-Yorn-UI.ps1:1:15: imports YornUI.psm1, which is not in the package',
+        'error: Install-Yorn-UI.ps1:2:6: imports modules/Yorn.psd1, which is not in the package',
+        'error: Install-Yorn-UI.ps1:3:21: imports modules/Tools, which is not in the package',
+        'error: Install-Yorn-UI.ps1:4:15: imports the folder payload, which holds no module of its name (payload.psd1, payload.psm1 or payload.dll)')
+    , @(@{ 'Install-Yorn-UI.ps1' = "Import-Module (Join-Path `$PSScriptRoot 'yornui.PSM1')`nipmo `"`$PSScriptRoot\Modules\yorn.psd1`" -Force`nImport-Module -Name `$PSScriptRoot\modules\tools`nImport-Module `$PSScriptRoot\Helper"
+            'YornUI.psm1' = ''; 'modules/Yorn.psd1' = "@{ ModuleVersion = '1.0' }"; 'modules/Tools/2.1.0/Tools.psd1' = "@{ ModuleVersion = '2.1.0' }"; 'helper.psm1' = '' })
+    # using module by a relative path, from the script's folder.
+    , @(@{ 'lib/Helpers.ps1' = "using module .\Types.psm1`nusing module ../YornUI.psm1`nusing module ScheduledTasks"; 'YornUI.psm1' = '' },
+        'error: lib/Helpers.ps1:1:14: loads lib/Types.psm1 with `using module`, and it is not in the package')
+    # Running a file (&), and the files that the build adds.
+    , @(@{ 'Install-Yorn-UI.ps1' = "& `"`$PSScriptRoot\tools\7z.exe`" x data.7z`n& (Join-Path `$PSScriptRoot Install-Yorn-UI.cmd) --optimize`n& `$PSScriptRoot\Install-Yorn-UI.exe" },
+        'error: Install-Yorn-UI.ps1:1:3: runs tools/7z.exe, which is not in the package')
+    # Join-Path $PSScriptRoot of a missing path is a warning, nested ones
+    # said once, at the outer one; a path that Test-Path asks about may be
+    # missing; a part that is not a constant passes.
+    , @(@{ 'Install-Yorn-UI.ps1' = ("`$log = Join-Path `$PSScriptRoot 'install.log'`n`$json = Join-Path (Join-Path `$PSScriptRoot -ChildPath config) 'Yorn.json'`n" +
+                "`$here = Join-Path `$PSScriptRoot 'Payload'`nif (Test-Path `"`$PSScriptRoot\local.ps1`") { . `"`$PSScriptRoot\local.ps1`" }`n" +
+                ". (Join-Path `$PSScriptRoot `$name)`n. `"`$PSScriptRoot\`$name.ps1`"`nImport-Module (Join-Path `$env:TEMP 'x.psm1')`n. (Join-Path `$PSScriptRoot '*.ps1')")
+            'payload/readme.txt' = '' },
+        "warning: Install-Yorn-UI.ps1:1:8: names install.log, $made", "warning: Install-Yorn-UI.ps1:2:9: names config/Yorn.json, $made")
+    # A path that leaves the package is a warning, whatever names it; a
+    # helper's $PSScriptRoot is its own folder.
+    , @(@{ 'Install-Yorn-UI.ps1' = ". `"`$PSScriptRoot\..\shared\Common.ps1`"`n`$config = Join-Path `$PSScriptRoot '..\Yorn.json'"
+            'lib/Helpers.ps1' = ". `$PSScriptRoot\Util.ps1`n. `$PSScriptRoot\..\Top.ps1`nImport-Module `$PSScriptRoot/../../Other/Other.psm1"; 'lib/Util.ps1' = ''; 'Top.ps1' = ''; 'Util.ps1' = '' },
+        "warning: Install-Yorn-UI.ps1:1:3: names ../shared/Common.ps1, $outside", "warning: Install-Yorn-UI.ps1:2:11: names ../Yorn.json, $outside",
+        "warning: lib/Helpers.ps1:3:15: names ../Other/Other.psm1, $outside")
+    , @(@{ 'lib/Helpers.ps1' = ". (Join-Path `$PSScriptRoot 'Top.ps1')"; 'Top.ps1' = '' }, 'error: lib/Helpers.ps1:1:3: dot-sources lib/Top.ps1, which is not in the package')
+    # What the author silences.
+    , @(@{ 'Install-Yorn-UI.ps1' = "[Diagnostics.CodeAnalysis.SuppressMessageAttribute('ReferenceMissing', 'lib/Later.ps1')]`nparam([Parameter(ValueFromRemainingArguments = `$true)] `$Rest)`n. `"`$PSScriptRoot\lib\Later.ps1`"" })
 )
 
 $folder = Join-Path ([System.IO.Path]::GetTempPath()) "check-package-$PID"

@@ -134,7 +134,12 @@ function Get-PackageReferences($Context) {
         } else {
             Add-ScriptReferences $Context $state
         }
-        if ($found.Count -gt 1) { $found = [List[object]] @($found | Sort-Object { $_.At.StartOffset } -Stable) }
+        if ($found.Count -gt 1) {
+            $items = $found.ToArray()
+            $starts = [int[]] @(foreach ($item in $items) { $item.At.StartOffset })
+            [Array]::Sort([Array] $starts, [Array] $items)
+            $found = [List[object]]::new($items)
+        }
     }
     $Context.Memo.References = $found
     $found
@@ -158,15 +163,37 @@ function Add-Reference($State, [string] $Kind, [Ast] $Node, [string] $Text, [boo
 # before inner (Nodes are in the order of the text).
 function Add-ScriptReferences($Context, $State) {
     $used = [List[object]]::new()
-    $commands = $Context.Nodes[[CommandAst]]
+    $joinPaths = [List[Ast]]::new()
+    $targets = $Context.CommandTargets
+    $dot = [TokenKind]::Dot
+    $ampersand = [TokenKind]::Ampersand
+    # Where the script reads $PSScriptRoot: a command without it in its
+    # text names no path under it, and is passed without a look.
+    $roots = [List[int]]::new()
+    foreach ($variable in $Context.Nodes[[VariableExpressionAst]]) {
+        if ($variable.VariablePath.UserPath.EndsWith('PSScriptRoot', [StringComparison]::OrdinalIgnoreCase) -and (Get-VariableName $variable) -eq 'PSScriptRoot') {
+            $roots.Add($variable.Extent.StartOffset)
+        }
+    }
+    $commands = if ($roots.Count -gt 0) { $Context.Nodes[[CommandAst]] } else { @() }
     foreach ($command in $commands) {
+        $extent = $command.Extent
+        $at = $roots.BinarySearch($extent.StartOffset)
+        if ($at -lt 0) { $at = -bnot $at }
+        if ($at -ge $roots.Count -or $roots[$at] -ge $extent.EndOffset) { continue }
         $operator = $command.InvocationOperator
-        if ($operator -eq [TokenKind]::Dot -or $operator -eq [TokenKind]::Ampersand) {
-            $used.Add(@($(if ($operator -eq [TokenKind]::Dot) { 'DotSource' } else { 'Call' }), $command.CommandElements[0], $false))
+        if ($operator -eq $dot -or $operator -eq $ampersand) {
+            $used.Add(@($(if ($operator -eq $dot) { 'DotSource' } else { 'Call' }), $command.CommandElements[0], $false))
             continue
         }
-        $name = Get-CalledName $Context $command
-        if ($name -eq 'Import-Module') {
+        $written = $command.GetCommandName()
+        if (-not $written) { continue }
+        $target = $targets[$written]
+        if ($null -eq $target) { $target = Get-CommandTarget $Context $written }
+        $name = $target.Name
+        if ($name -eq 'Join-Path') {
+            $joinPaths.Add($command)
+        } elseif ($name -eq 'Import-Module') {
             $argument = Get-NamedOrPositional (Get-CallArguments $command) 'Name' 0
             $modules = if ($argument -is [ArrayLiteralAst]) { $argument.Elements } else { @($argument) }
             foreach ($module in $modules) {
@@ -198,8 +225,8 @@ function Add-ScriptReferences($Context, $State) {
         $at = if ($null -ne $statement.Name) { $statement.Name } else { $statement }
         Add-Reference $State UsingModule $at $module $true
     }
-    foreach ($command in $commands) {
-        if ($joined.Contains($command) -or (Get-CalledName $Context $command) -ne 'Join-Path') { continue }
+    foreach ($command in $joinPaths) {
+        if ($joined.Contains($command)) { continue }
         $joins = [List[Ast]]::new()
         $written = Get-JoinedPath $Context $command $joins
         if ($null -eq $written) { continue }

@@ -6,6 +6,10 @@
                 calls, as installers hold them;
       guarded/  an install script of 2,000 version tests, each guarding a
                 command that 5.1 lacks (a finding that the guard excuses);
+      helpers/  a package of 20 helper files beside the pair: 17 scripts of
+                about 190 lines in lib/ that the install script dot-sources,
+                and a module (manifest, root and nested module) that it
+                imports;
       default/  the package's default pair.
         pwsh -NoProfile -File New-CheckInputs.ps1 FOLDER
 #>
@@ -76,6 +80,25 @@ for ($i = 0; $i -lt 2000; $i++) {
 }
 [void] $guarded.Append("exit 0`n")
 Write-Package guarded $guarded.ToString()
+
+# Write-File PATH TEXT: a file of the helpers' package.
+function Write-File([string] $Path, [string] $Text) {
+    $file = Join-Path $Folder "helpers/$Path"
+    [void] (New-Item -ItemType Directory -Force (Split-Path $file))
+    [System.IO.File]::WriteAllText($file, $Text)
+}
+$install = [System.Text.StringBuilder]::new($head)
+for ($i = 0; $i -lt 17; $i++) {
+    $helper = [System.Text.StringBuilder]::new()
+    for ($j = 0; $j -lt 5; $j++) { [void] $helper.AppendFormat($block, $i * 5 + $j) }
+    Write-File "lib/Part$i.ps1" $helper.ToString()
+    [void] $install.AppendFormat(". (Join-Path `$PSScriptRoot 'lib\Part{0}.ps1')`n", $i)
+}
+Write-File modules/YornTools/YornTools.psd1 "@{`n    ModuleVersion = '1.0.0'`n    RootModule = 'YornTools.psm1'`n    NestedModules = @('Net.psm1')`n    PowerShellVersion = '5.1'`n    CompatiblePSEditions = @('Desktop', 'Core')`n    FunctionsToExport = '*'`n}`n"
+Write-File modules/YornTools/YornTools.psm1 ([string]::Format($block, 100))
+Write-File modules/YornTools/Net.psm1 ([string]::Format($block, 101))
+[void] $install.Append("Import-Module (Join-Path `$PSScriptRoot 'modules\YornTools')`nexit 0`n")
+Write-Package helpers $install.ToString()
 
 $default = Join-Path $Folder 'default'
 [void] (New-Item -ItemType Directory -Force $default)

@@ -7,20 +7,22 @@
 #             in its own tree), and the check alone on the same pair;
 #   long      the check alone on an install script of 20,000 lines;
 #   guarded   the check alone on an install script of 2,000 version tests,
-#             each guarding a command that 5.1 lacks.
+#             each guarding a command that 5.1 lacks;
+#   helpers   the check alone on a package of 20 helper files beside the
+#             pair (the earlier check reads only the pair).
 # The inputs come from bench/New-CheckInputs.ps1. Prints the median and the
 # fastest of each, and keeps every time in build/bench/check-times.tsv.
 #   bench/check-speed.sh   (CHECK_BENCH_ROUNDS overrides 3, CHECK_BENCH_BASE
 #                           the earlier commit, CHECK_BENCH_CASES the cases:
-#                           "build-check-default default long guarded")
+#                           "build-check-default default long guarded helpers")
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 rounds=${CHECK_BENCH_ROUNDS:-3}
 base=${CHECK_BENCH_BASE:-3005c0c}
-read -r -a cases <<<"${CHECK_BENCH_CASES:-build-check-default default long guarded}"
+read -r -a cases <<<"${CHECK_BENCH_CASES:-build-check-default default long guarded helpers}"
 for case in "${cases[@]}"; do
-  [[ "$case" =~ ^(build-check-default|default|long|guarded)$ ]] || Refuse "no case $case: the cases are build-check-default, default, long and guarded"
+  [[ "$case" =~ ^(build-check-default|default|long|guarded|helpers)$ ]] || Refuse "no case $case: the cases are build-check-default, default, long, guarded and helpers"
 done
 [[ "$rounds" =~ ^[1-9][0-9]*$ ]] || Refuse "CHECK_BENCH_ROUNDS must be a whole number above 0, not $rounds"
 git rev-parse --verify --quiet "$base^{commit}" >/dev/null || Refuse "there is no commit $base to compare with"

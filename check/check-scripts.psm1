@@ -8,8 +8,10 @@
 # file as 5.1 reads it (ReadScript.ps1) and parsing it as 5.1 parses it
 # (Parse.ps1), the one walk that gives the rules their context
 # (Context.ps1), which branches 5.1 takes (Guards.ps1), names of
-# commands, parameters and types (Names.ps1, Nodes.ps1), and the checking
-# of one file (Check.ps1). rules/ holds one rule a file: NAME.ps1 defines
+# commands, parameters and types (Names.ps1, Nodes.ps1), the checking
+# of one file (Check.ps1), and of a whole package: its walk and its
+# manifests (Package.ps1) and the paths its files name (References.ps1).
+# rules/ holds one rule a file: NAME.ps1 defines
 # Find-NAME, which takes the context and gives findings, and
 # check-data.json's Rules names its severity and what may excuse it.
 #

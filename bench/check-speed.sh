@@ -48,14 +48,15 @@ Run() {
 
 for round in $(seq "$rounds"); do
   Step "Round $round of $rounds"
-  # Old and new take turns going first, so that a drift of the machine
-  # falls on both.
+  # Each case's old and new run one after the other, taking turns to go
+  # first, so that the load of the shared machine, which changes from one
+  # minute to the next, falls on both alike.
   sides=(old new)
   [ $((round % 2)) -eq 0 ] && sides=(new old)
-  for side in "${sides[@]}"; do
-    tree=.
-    [ "$side" = old ] && tree=$work/old
-    for case in "${cases[@]}"; do
+  for case in "${cases[@]}"; do
+    for side in "${sides[@]}"; do
+      tree=.
+      [ "$side" = old ] && tree=$work/old
       if [ "$case" = build-check-default ]; then
         Run "$round" "$case" "$side" "$tree/build.sh" --check
       else

@@ -1,6 +1,6 @@
 # What the check knows, read once when the module loads: what 7.6 has
 # and 5.1 lacks (compatibility/windows-powershell-5.1.json, generated) and
-# the check's own data (check-data.json, kept by hand). Names are looked
+# the check's own data (check-data.psd1, kept by hand). Names are looked
 # up as PowerShell looks them up: without regard to case.
 using namespace System.Collections.Generic
 
@@ -48,6 +48,17 @@ function ConvertFrom-JsonValue([System.Text.Json.JsonElement] $Element) {
     $null
 }
 
+# A file of PowerShell's data language: one hashtable of constants, read
+# with the parser that the check has already warmed (SafeGetValue refuses
+# anything that is not a constant).
+function Read-DataFile([string] $Path) {
+    $tokens = $null
+    $errors = $null
+    $tree = [System.Management.Automation.Language.Parser]::ParseFile($Path, [ref] $tokens, [ref] $errors)
+    if ($errors.Count -gt 0) { throw "$Path, line $($errors[0].Extent.StartLineNumber): $($errors[0].Message)" }
+    $tree.EndBlock.Statements[0].PipelineElements[0].Expression.SafeGetValue()
+}
+
 function Read-JsonFile([string] $Path) {
     [System.Text.Json.JsonDocument]::Parse([System.IO.File]::ReadAllText($Path)).RootElement
 }
@@ -87,8 +98,8 @@ function Get-GeneratedTable([string] $Name) {
 }
 
 function Read-CheckData([string] $Folder) {
-    $generated = Read-JsonFile (Join-Path $Folder 'compatibility/windows-powershell-5.1.json')
-    $own = ConvertFrom-JsonValue (Read-JsonFile (Join-Path $Folder 'check-data.json'))
+    $generated = Read-JsonFile ([System.IO.Path]::Combine($Folder, 'compatibility', 'windows-powershell-5.1.json'))
+    $own = Read-DataFile ([System.IO.Path]::Combine($Folder, 'check-data.psd1'))
     $ignoringCase = [StringComparer]::OrdinalIgnoreCase
     $data = @{
         CommonParameters   = New-NameTable

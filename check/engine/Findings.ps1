@@ -1,5 +1,5 @@
 # Findings: one problem each, at one place in one file, with the rule that
-# found it. The rule's severity comes from check-data.json, so that what
+# found it. The rule's severity comes from check-data.psd1, so that what
 # each rule says and how it is fixed can be kept there, beside its name.
 using namespace System.Management.Automation.Language
 

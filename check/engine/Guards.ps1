@@ -1,6 +1,6 @@
 # Guards: which branches Windows PowerShell 5.1 takes. A condition is
 # worked out as 5.1 would work it out, from what 5.1 holds
-# (check-data.json's Facts51: PSVersion 5.1, PSEdition Desktop, no
+# (check-data.psd1's Facts51: PSVersion 5.1, PSEdition Desktop, no
 # $IsCoreCLR, $IsWindows, ...) and what the data says it has (commands,
 # parameters, types, static members), in three values: true, false, or
 # cannot tell. A value that no such fact touches is ordinary: the code

@@ -2,7 +2,7 @@
 # parser here, and it refuses a few things that 5.1 reads: a workflow, a
 # module or an assembly that `using` loads and this machine lacks, a type
 # of 5.1 (such as [wmiclass]) inside a class, a DSC Configuration. Those
-# errors are told apart by the parser's error ids (check-data.json's
+# errors are told apart by the parser's error ids (check-data.psd1's
 # ParseErrorsOf7), never by their text. What the check then cannot read
 # is named in one "not checked" warning each, and the rest is checked.
 using namespace System.Collections.Generic

@@ -2,7 +2,10 @@
     The author's check, rule by rule, in one PowerShell process: each row
     puts its text in one script beside the other script of the default
     pair, and gives every line the check must print for it, in order
-    ("SCRIPT:" is the row's script), or none for a script that passes.
+    ("SCRIPT:" is the row's script), or none for a script that passes; a
+    row's text may be bytes, for what 5.1 makes of each encoding. A second
+    table gives version tests with the answer 5.1 gives each, as the
+    check's guards work it out.
         pwsh -NoProfile -File check-rules.ps1
 #>
 Set-StrictMode -Version Latest

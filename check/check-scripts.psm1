@@ -8,10 +8,11 @@
 # file as 5.1 reads it (ReadScript.ps1) and parsing it as 5.1 parses it
 # (Parse.ps1), the one walk that gives the rules their context
 # (Context.ps1), which branches 5.1 takes (Guards.ps1), names of
-# commands, parameters and types (Names.ps1, Nodes.ps1), and the checking
-# of one file (Check.ps1). rules/ holds one rule a file: NAME.ps1 defines
-# Find-NAME, which takes the context and gives findings, and
-# check-data.json's Rules names its severity and what may excuse it.
+# commands, parameters and types (Names.ps1, Nodes.ps1), the checking of
+# one file (Check.ps1), and the report in each form (Report.ps1). rules/
+# holds one rule a file: NAME.ps1 defines Find-NAME, which takes the
+# context and gives findings, and check-data.json's Rules names its
+# severity, what may excuse it, and how to write the code for 5.1.
 #
 # A finding is refused only when the check is sure: something 7.6 has and
 # 5.1 does not, in code that 5.1 runs. A name that neither side knows is
@@ -24,7 +25,7 @@
 Set-StrictMode -Version Latest
 $ErrorActionPreference = 'Stop'
 
-foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Check') {
+foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Check', 'Report') {
     . (Join-Path $PSScriptRoot "engine/$part.ps1")
 }
 $Known = Read-CheckData $PSScriptRoot
@@ -36,4 +37,4 @@ $CheckRules = foreach ($file in Get-ChildItem -LiteralPath (Join-Path $PSScriptR
     (Get-Command "Find-$rule" -CommandType Function).ScriptBlock
 }
 
-Export-ModuleMember -Function Get-FileFindings, Get-ScriptFindings, Format-Finding
+Export-ModuleMember -Function Get-FileFindings, Get-ScriptFindings, Format-Finding, Format-GitHubFinding, ConvertTo-SarifLog

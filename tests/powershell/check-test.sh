@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The author's check: the facts its data must hold (compatibility-facts.ps1),
 # its rules, fixes and report, one row each, in one PowerShell process
-# (check-rules.ps1, its SARIF validated against the published schema); then
-# the command as an author runs it on its own, and through ./build.sh, in a copy of the sources: a refusal must be one error
+# (check-rules.ps1, its SARIF validated against the published schema), and
+# its docs against its data (check-docs.ps1); then the command as an author
+# runs it on its own, from a pre-commit hook as the docs give it, and
+# through ./build.sh, in a copy of the sources: a refusal must be one error
 # line per problem and leave dist/ as it was, with or without --check, and
 # --check must build nothing. Needs RealPowerShell (scripts/common.sh's
 # EnsurePowerShell).
@@ -32,6 +34,7 @@ else
 fi
 "$RealPowerShell" -NoProfile -NonInteractive -File tests/powershell/compatibility-facts.ps1
 "$RealPowerShell" -NoProfile -NonInteractive -File tests/powershell/check-rules.ps1 ${schema_option[@]+"${schema_option[@]}"}
+"$RealPowerShell" -NoProfile -NonInteractive -File tests/powershell/check-docs.ps1
 
 # The command on its own, as pwsh -File hands it its arguments: a folder
 # and a single file, warnings made errors, GitHub's form; and a bad option.
@@ -51,6 +54,25 @@ status=0
 [ "$status" -eq 2 ] && [ "$(head -n 1 "$work/out")" = "error: no option --format=sarif" ] ||
   Fail "check-scripts.ps1 --format=sarif exited $status: $(cat "$work/out")"
 echo "The check on its own takes a folder and a file, --format and --strict, and refuses an unknown option."
+
+# The pre-commit hook as the docs give it, in a scratch repository with the
+# check as tools/yorn-check: it passes the default pair, and refuses a
+# commit of a script that 5.1 cannot run, saying why.
+repository=$work/repository
+mkdir -p "$repository/tools"
+cp -r check "$repository/tools/yorn-check"
+cp -r package "$repository/package"
+git -C "$repository" init -q
+awk '/^\*\*From a pre-commit hook\.\*\*/ { found = 1 } found && /^```$/ { if (inside) exit; } found && inside { print } found && /^```sh$/ { inside = 1 }' \
+  docs/package-authors.md >"$repository/.git/hooks/pre-commit"
+chmod +x "$repository/.git/hooks/pre-commit"
+Commit() { git -C "$repository" add -A && git -C "$repository" -c user.name=Author -c user.email=author@example.invalid commit -q -m "$1" >"$work/out" 2>&1; }
+Commit "The default pair" || Fail "the pre-commit hook refused the default pair: $(cat "$work/out")"
+printf '%s\n' "\$h = '{}' | ConvertFrom-Json -AsHashtable" >"$repository/package/Install-Yorn-UI.ps1"
+! Commit "A script for PowerShell 7" || Fail "the pre-commit hook let a script with -AsHashtable be committed"
+grep -q '^package/Install-Yorn-UI.ps1:1:30: error: .* -AsHashtable on ConvertFrom-Json \[ParameterOnly7\]$' "$work/out" ||
+  Fail "the pre-commit hook did not say why it refused: $(cat "$work/out")"
+echo "The pre-commit hook of the docs passes the default pair and refuses -AsHashtable."
 
 source tests/build-in-copy.sh
 # Any earlier package: a refusal must leave it exactly as it is.

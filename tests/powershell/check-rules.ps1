@@ -267,7 +267,7 @@ Write-Output bell`e
         "error: 5:13: $s has no parameter -AdditionalChildPath on Join-Path",
         'note: 5:13: write instead: a nested `Join-Path`, one child each: `Join-Path (Join-Path $a $b) $c`',
         "error: 6:12: $s has no command Join-String",
-        'note: 6:12: write instead: `($items | ForEach-Object { "''$_''" }) -join '', ''`',
+        'note: 6:12: write instead: `$items -join '', ''`; for a format, `($items | ForEach-Object { "[$_]" }) -join '', ''`',
         "error: 7:1: $s has no ranges of letters: it takes both ends of ``'a'..'z'`` for numbers",
         'note: 7:1: write instead: the code points, cast back to letters: `[char[]] (97..122)`')
     , @('Install', "workflow W { parallel { Get-Uptime } }`nGet-Uptime`nSort-Object -Stable`nSet-Content x 'y' -Encoding UTF8NOBOM",

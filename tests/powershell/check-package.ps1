@@ -2,8 +2,10 @@
     The author's check of a whole package, in one PowerShell process: each
     row is a package folder, the default pair plus the row's files (by
     their paths in the package; one named as a script of the pair takes
-    its place), and every line the check must print for it, in order, or
-    none for a package that passes.
+    its place), and every finding the check must make of it, in order, as
+    "SEVERITY: PATH:LINE:COLUMN: MESSAGE", or none for a package that
+    passes. The findings are compared, not the printed report, whose forms
+    check-rules.ps1 tests.
         pwsh -NoProfile -File check-package.ps1
 #>
 Set-StrictMode -Version Latest
@@ -97,7 +99,7 @@ try {
             Set-Content -LiteralPath $path -Value $row[0][$file] -NoNewline
         }
         $want = @($row | Select-Object -Skip 1)
-        $got = @(foreach ($finding in (Get-PackageFindings $folder).Findings) { Format-Finding $finding })
+        $got = @(foreach ($finding in (Get-PackageFindings $folder).Findings) { "$($finding.Severity): $($finding.File):$($finding.Line):$($finding.Column): $($finding.Message)" })
         if (($want -join "`n") -cne ($got -join "`n")) {
             $failures++
             $shown = @(foreach ($file in $row[0].Keys | Sort-Object) { "--- ${file}:`n$($row[0][$file])" }) -join "`n"

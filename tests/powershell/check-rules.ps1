@@ -468,7 +468,8 @@ try {
 
 # The command as an author runs it, in this process, from a folder that
 # holds the package pkg (a warning and an error), the package warn (a
-# warning only), lone.ps1, other/Install-Yorn-UI.ps1 and 'odd,name:1.ps1'
+# warning only), the package mods (findings in its other files),
+# lone.ps1, other/Install-Yorn-UI.ps1 and 'odd,name:1.ps1'
 # (which PowerShell reads as a drive's unless it is given as ./odd...):
 # each row's arguments, its exit code, and every line it writes on
 # standard error (Err) and standard output (Out), or for SARIF the
@@ -481,6 +482,12 @@ $escapeE = "$s knows no escape ``e in a string and reads it as the letter e"
 $escapeFix = 'write instead: `$([char]27)` in the string, as in `"$([char]27)[32mgreen"`'
 $remainingFix = 'write instead: a parameter that takes them: `param([Parameter(ValueFromRemainingArguments = $true)] [string[]] $Rest)`'
 $remainingMessage = 'takes no remaining arguments (a [Parameter(ValueFromRemainingArguments = $true)] parameter), so PowerShell refuses any argument typed after Install-Yorn-UI.exe that names none of its parameters'
+$gone = 'dot-sources lib/Gone.ps1, which is not in the package'
+$goneFix = 'write instead: the file in the package folder, or the path of one that is there, from the folder of the file that names it (`$PSScriptRoot`)'
+$coreOnly = "$s loads this module, but its manifest says it is not meant for 5.1: CompatiblePSEditions 'Core' without 'Desktop'"
+$coreOnlyFix = "write instead: ``CompatiblePSEditions = 'Desktop', 'Core'``, once the module runs in 5.1"
+$noUptime = "$s has no command Get-Uptime"
+$noUptimeFix = 'write instead: `(Get-Date) - (Get-CimInstance Win32_OperatingSystem).LastBootUpTime`'
 $passed = "The package's 2 PowerShell files parse in Windows PowerShell 5.1, use nothing that the check knows it to lack and no file that the package lacks, and the two scripts can take what the launcher passes."
 $usage = 'usage: check-scripts.ps1 [--format text|github|sarif] [--strict] PATH...'
 $Formats = @(
@@ -514,6 +521,20 @@ $Formats = @(
             "error Parse odd%2Cname%3A1.ps1:1:8 Unexpected token 'b%c' in expression or statement.") }
     @{ Args = @('--strict', '--format', 'sarif', 'warn'); Exit = 2; Err = @(); Sarif = @("error VariableOnly7 warn/Install-Yorn-UI.ps1:1:5 $noIsWindows`n$noIsWindowsFix") }
     @{ Args = @('--format', 'sarif', 'warn'); Exit = 0; Err = @(); Sarif = @("warning VariableOnly7 warn/Install-Yorn-UI.ps1:1:5 $noIsWindows`n$noIsWindowsFix") }
+    # A package's other files, by their paths in it: a missing dot-source,
+    # a manifest not meant for 5.1, a helper module that 5.1 cannot run.
+    @{ Args = @('mods'); Exit = 2; Out = @(); Err = @(
+            "mods/Install-Yorn-UI.ps1:1:3: error: $gone [ReferenceMissing]", "mods/Install-Yorn-UI.ps1:1:3: note: $goneFix",
+            "mods/modules/YornUI/YornUI.psd1:1:50: warning: $coreOnly [ManifestEdition]", "mods/modules/YornUI/YornUI.psd1:1:50: note: $coreOnlyFix",
+            "mods/modules/YornUI/YornUI.psm1:2:5: error: $noUptime [CommandOnly7]", "mods/modules/YornUI/YornUI.psm1:2:5: note: $noUptimeFix") }
+    @{ Args = @('--format', 'github', 'mods'); Exit = 2; Err = @(); Out = @(
+            "::error file=mods/Install-Yorn-UI.ps1,line=1,col=3,title=ReferenceMissing::$gone%0A$goneFix"
+            "::warning file=mods/modules/YornUI/YornUI.psd1,line=1,col=50,title=ManifestEdition::$coreOnly%0A$coreOnlyFix"
+            "::error file=mods/modules/YornUI/YornUI.psm1,line=2,col=5,title=CommandOnly7::$noUptime%0A$noUptimeFix") }
+    @{ Args = @('--format', 'sarif', 'mods'); Exit = 2; Err = @(); Sarif = @(
+            "error ReferenceMissing mods/Install-Yorn-UI.ps1:1:3 $gone`n$goneFix"
+            "warning ManifestEdition mods/modules/YornUI/YornUI.psd1:1:50 $coreOnly`n$coreOnlyFix"
+            "error CommandOnly7 mods/modules/YornUI/YornUI.psm1:2:5 $noUptime`n$noUptimeFix") }
     # What the command refuses before it checks anything.
     @{ Args = @('--format', 'xml', 'pkg'); Exit = 2; Out = @(); Err = @('error: --format xml: the formats are text, github and sarif', $usage) }
     @{ Args = @('--format'); Exit = 2; Out = @(); Err = @('error: --format needs one of text, github, sarif', $usage) }
@@ -561,6 +582,11 @@ Set-Content -LiteralPath (Join-Path $folder 'warn/Install-Yorn-UI.ps1') -Value "
 Set-Content -LiteralPath (Join-Path $folder 'lone.ps1') -Value "[CmdletBinding()]`nparam([string] `$Path)`n`"``e[1m`$Path`""
 Set-Content -LiteralPath (Join-Path $folder 'other/Install-Yorn-UI.ps1') -Value "[CmdletBinding()]`nparam([string] `$Path)`n`$Path"
 Set-Content -LiteralPath (Join-Path $folder 'odd,name:1.ps1') -Value '$a = 1 b%c'
+[void] (New-Item -ItemType Directory -Force (Join-Path $folder 'mods/modules/YornUI'))
+Copy-Item (Join-Path $project 'package/*.ps1') (Join-Path $folder 'mods')
+Set-Content -LiteralPath (Join-Path $folder 'mods/Install-Yorn-UI.ps1') -Value ". `"`$PSScriptRoot\lib\Gone.ps1`""
+Set-Content -LiteralPath (Join-Path $folder 'mods/modules/YornUI/YornUI.psm1') -Value "function Get-Up {`n    Get-Uptime`n}"
+Set-Content -LiteralPath (Join-Path $folder 'mods/modules/YornUI/YornUI.psd1') -Value "@{ ModuleVersion = '1.0'; CompatiblePSEditions = 'Core' }"
 $standardError = [Console]::Error
 try {
     foreach ($row in $Formats) {

@@ -8,8 +8,9 @@
 # file as 5.1 reads it (ReadScript.ps1) and parsing it as 5.1 parses it
 # (Parse.ps1), the one walk that gives the rules their context
 # (Context.ps1), which branches 5.1 takes (Guards.ps1), names of
-# commands, parameters and types (Names.ps1, Nodes.ps1), and the checking
-# of one file (Check.ps1). rules/ holds one rule a file: NAME.ps1 defines
+# commands, parameters and types (Names.ps1, Nodes.ps1), what the rules
+# of 5.1's behaviour share (Behaviour.ps1: downloads, writes, what is set
+# before a place), and the checking of one file (Check.ps1). rules/ holds one rule a file: NAME.ps1 defines
 # Find-NAME, which takes the context and gives findings, and
 # check-data.json's Rules names its severity and what may excuse it.
 #
@@ -24,7 +25,7 @@
 Set-StrictMode -Version Latest
 $ErrorActionPreference = 'Stop'
 
-foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Check') {
+foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Behaviour', 'Check') {
     . (Join-Path $PSScriptRoot "engine/$part.ps1")
 }
 $Known = Read-CheckData $PSScriptRoot

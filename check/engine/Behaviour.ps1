@@ -56,7 +56,8 @@ function Resolve-Parameter51($Parameters, [string] $Written) {
 # stands for -> its argument, $null for a switch given bare), Positional
 # (in order) and Splatted. A switch of 5.1's takes no argument after it.
 function Get-Arguments51([CommandAst] $Command, [string] $Name) {
-    $parameters = Get-Parameters51 $Name
+    $parameters = $Parameters51[$Name]
+    if ($null -eq $parameters -and -not $Parameters51.ContainsKey($Name)) { $parameters = Get-Parameters51 $Name }
     $named = [Dictionary[string, object]]::new([StringComparer]::OrdinalIgnoreCase)
     $positional = [List[Ast]]::new()
     $splatted = $false
@@ -64,7 +65,11 @@ function Get-Arguments51([CommandAst] $Command, [string] $Name) {
     for ($i = 1; $i -lt $elements.Count; $i++) {
         $element = $elements[$i]
         if ($element -is [CommandParameterAst]) {
-            $parameter = Resolve-Parameter51 $parameters $element.ParameterName
+            # A name or an alias is looked up here; only a start of one
+            # costs a call.
+            $parameter = $null
+            if ($null -ne $parameters) { $parameter = $parameters.Names[$element.ParameterName] }
+            if ($null -eq $parameter) { $parameter = Resolve-Parameter51 $parameters $element.ParameterName }
             $switch = $null -ne $parameters -and $parameters.Switches.Contains($parameter)
             if ($null -ne $element.Argument) {
                 $named[$parameter] = $element.Argument
@@ -97,9 +102,13 @@ function Get-Argument51($Arguments, [string] $Name, [int] $Position) {
     if ($Position -ge 0 -and $Position -lt $Arguments.Positional.Count) { return $Arguments.Positional[$Position] }
 }
 
-# Every call that names a command, by the command 5.1 runs: 7.6's aliases
-# and 5.1's own (curl and wget are Invoke-WebRequest there); not the
-# script's own functions and aliases. A table of lists, found once:
+# The commands these rules look at.
+$BehaviourCommands = New-NameSet 'Invoke-WebRequest', 'Invoke-RestMethod', 'Start-BitsTransfer', 'Install-Module', 'Install-PackageProvider',
+    'Expand-Archive', 'Out-File', 'Set-Content', 'Add-Content', 'New-Object'
+
+# Every call of those commands, by the command 5.1 runs: 7.6's aliases and
+# 5.1's own (curl and wget are Invoke-WebRequest there); not the script's
+# own functions and aliases. A table of lists, found once:
 # @{ Command; Written; Name }.
 function Get-Calls51($Context) {
     if ($Context.Memo.ContainsKey('Calls51')) { return $Context.Memo.Calls51 }
@@ -114,6 +123,7 @@ function Get-Calls51($Context) {
         if ($target.Own -or -not $target.Name) { continue }
         $name = $target.Name
         if ($null -ne $aliases51 -and $name -eq $written -and $aliases51.ContainsKey($written)) { $name = $aliases51[$written].Command }
+        if (-not $BehaviourCommands.Contains($name)) { continue }
         $list = $calls[$name]
         if ($null -eq $list) { $list = $calls[$name] = [List[object]]::new() }
         $list.Add(@{ Command = $command; Written = $written; Name = $name })
@@ -122,15 +132,13 @@ function Get-Calls51($Context) {
     $calls
 }
 
-# The calls of the commands named, in the order of the text.
+# The calls of the commands named, each command's in the order of the
+# text (Check.ps1 puts a rule's findings in order).
 function Get-CallsOf($Context, [string[]] $Names) {
     $calls = Get-Calls51 $Context
-    $found = [List[object]]::new()
     foreach ($name in $Names) {
-        if ($calls.ContainsKey($name)) { $found.AddRange($calls[$name]) }
+        if ($calls.ContainsKey($name)) { $calls[$name] }
     }
-    if ($Names.Count -gt 1) { return @($found | Sort-Object { $_.Command.Extent.StartOffset }) }
-    $found.ToArray()
 }
 
 # How a call names its command in a message: " (called as curl)" where
@@ -161,7 +169,7 @@ function Get-EnclosingFunction([Ast] $Node) {
 # Install-PackageProvider, and a WebClient's Download methods
 # (DownloadFile, DownloadString, DownloadData and their Async forms)
 # where the script makes a WebClient (New-Object Net.WebClient,
-# [Net.WebClient]::new()). Found once.
+# [Net.WebClient]::new()). Found once, each kind in the order of the text.
 $DownloadCommands = 'Invoke-WebRequest', 'Invoke-RestMethod', 'Start-BitsTransfer', 'Install-Module', 'Install-PackageProvider'
 function Get-Downloads($Context) {
     if ($Context.Memo.ContainsKey('Downloads')) { return $Context.Memo.Downloads }
@@ -191,9 +199,8 @@ function Get-Downloads($Context) {
             }
         }
     }
-    $sorted = @($found | Sort-Object { $_.At.StartOffset })
-    $Context.Memo.Downloads = $sorted
-    $sorted
+    $Context.Memo.Downloads = $found
+    $found
 }
 
 # Whether an assignment to [Net.ServicePointManager]::SecurityProtocol
@@ -349,17 +356,25 @@ function Test-PowerShellFile($Context, [Ast] $Path, [int] $Depth = 0) {
 # too, so their negations mean there what they mean in 7.) Each
 # @{ Node; Variable; Stops; If; Index }: in the condition of an if's
 # clause Index (whose 5.1 value is not false), Stops when that branch
-# throws or exits; a negation whose if 5.1 does not enter is left out.
+# throws or exits, or returns from the script (an if at its top, as
+# VersionStop reads it); a negation whose if 5.1 does not enter is left
+# out.
 # Found once; Variables holds the $IsWindows of each, for VariableOnly7.
 function Get-IsWindowsNegations($Context) {
     if ($Context.Memo.ContainsKey('IsWindowsNegations')) { return $Context.Memo.IsWindowsNegations }
     $found = [List[object]]::new()
     $variables = [HashSet[Ast]]::new()
-    if (-not $Context.Assignments.ContainsKey('IsWindows')) {
+    # Most scripts never name $IsWindows: .NET looks before any loop does.
+    $named = $Context.Text.IndexOf('IsWindows', [StringComparison]::OrdinalIgnoreCase) -ge 0
+    if ($named -and -not $Context.Assignments.ContainsKey('IsWindows')) {
         $candidates = [List[object]]::new()
+        $not = [TokenKind]::Not
+        $exclaim = [TokenKind]::Exclaim
+        $ine = [TokenKind]::Ine
+        $cne = [TokenKind]::Cne
         foreach ($unary in $Context.Nodes[[UnaryExpressionAst]]) {
             $kind = $unary.TokenKind
-            if ($kind -ne [TokenKind]::Not -and $kind -ne [TokenKind]::Exclaim) { continue }
+            if ($kind -ne $not -and $kind -ne $exclaim) { continue }
             $child = $unary.Child
             while ($child -is [ParenExpressionAst] -and $child.Pipeline -is [PipelineAst] -and $child.Pipeline.PipelineElements.Count -eq 1 -and
                 $child.Pipeline.PipelineElements[0] -is [CommandExpressionAst]) { $child = $child.Pipeline.PipelineElements[0].Expression }
@@ -367,7 +382,7 @@ function Get-IsWindowsNegations($Context) {
         }
         foreach ($binary in $Context.Nodes[[BinaryExpressionAst]]) {
             $operator = $binary.Operator
-            if ($operator -ne [TokenKind]::Ine -and $operator -ne [TokenKind]::Cne) { continue }
+            if ($operator -ne $ine -and $operator -ne $cne) { continue }
             foreach ($pair in @($binary.Left, $binary.Right), @($binary.Right, $binary.Left)) {
                 if ($pair[0] -is [VariableExpressionAst] -and (Get-VariableName $pair[0]) -eq 'IsWindows' -and
                     $pair[1] -is [VariableExpressionAst] -and $pair[1].VariablePath.UserPath -eq 'true') { $candidates.Add(@($binary, $pair[0])) }
@@ -391,9 +406,11 @@ function Get-IsWindowsNegations($Context) {
             if ($null -ne $entry.If) {
                 $clause = $entry.If.Clauses[$entry.Index]
                 if ((Get-Truth (Get-Value51 $Context $clause.Item1)).State -eq 'F') { continue }
+                $top = $entry.If.Parent -is [NamedBlockAst] -and $entry.If.Parent.Parent -eq $Context.Tree
                 foreach ($statement in $clause.Item2.Statements) {
                     if ($statement -is [ThrowStatementAst]) { $entry.Stops = 'throws'; break }
                     if ($statement -is [ExitStatementAst]) { $entry.Stops = 'exits'; break }
+                    if ($statement -is [ReturnStatementAst] -and $top) { $entry.Stops = 'returns from the script'; break }
                 }
             }
             $found.Add($entry)

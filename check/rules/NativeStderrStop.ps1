@@ -28,6 +28,9 @@ function Test-NativeProgram($Context, [CommandAst] $Command) {
 }
 
 function Find-NativeStderrStop($Context) {
+    # Most scripts redirect no stderr: .NET looks before any loop does.
+    $text = $Context.Text
+    if ($text.IndexOf('2>') -lt 0 -and $text.IndexOf('*>') -lt 0) { return }
     foreach ($command in $Context.Nodes[[CommandAst]]) {
         if ($command.Redirections.Count -eq 0) { continue }
         $redirection = $null

@@ -1,6 +1,7 @@
-# A negation of $IsWindows in the test of a branch that throws or exits
-# (if (-not $IsWindows) { throw 'Windows only' }): 5.1 does not set
-# $IsWindows, so it takes the branch and stops on every Windows machine.
+# A negation of $IsWindows in the test of a branch that throws or exits,
+# or returns from the script (if (-not $IsWindows) { throw 'Windows only'
+# }): 5.1 does not set $IsWindows, so it takes the branch and stops on
+# every Windows machine.
 # VersionStop leaves such a branch to this rule.
 function Find-NotIsWindowsStop($Context) {
     foreach ($negation in (Get-IsWindowsNegations $Context).Negations) {

@@ -35,24 +35,35 @@ function Find-WriteEncoding($Context) {
         New-FindingAt $Context WriteEncoding $node.Extent "$Starts writes UTF-16LE with a byte-order mark through $operator, $instead" $operator
     }
     $aliases51 = Get-GeneratedTable 'AliasesOnly51'
+    # Scripts hold many writes, so each is read here without a call for
+    # what a lookup can tell.
     foreach ($call in Get-CallsOf $Context 'Out-File', 'Set-Content', 'Add-Content') {
         if ($null -ne $aliases51 -and $aliases51.ContainsKey($call.Written)) { continue }
-        $command = $WriteCommands[$call.Name]
-        $arguments = Get-Arguments51 $call.Command $call.Name
-        if ($arguments.Splatted -or $arguments.Named.ContainsKey('AsByteStream')) { continue }
-        $path = Get-Argument51 $arguments $command.Path 0
-        if ($null -eq $path) { $path = Get-Argument51 $arguments 'LiteralPath' -1 }
-        if (Test-PowerShellFile $Context $path) { continue }
-        $encoding = Get-Argument51 $arguments 'Encoding' $command.Encoding
-        $at = $call.Command.Extent
+        $name = $call.Name
+        $command = $WriteCommands[$name]
+        $arguments = Get-Arguments51 $call.Command $name
+        $named = $arguments.Named
+        $positional = $arguments.Positional
+        if ($arguments.Splatted -or $named.ContainsKey('AsByteStream')) { continue }
+        $path = $named[$command.Path]
+        if ($null -eq $path) { $path = $named['LiteralPath'] }
+        if ($null -eq $path -and $positional.Count -gt 0) { $path = $positional[0] }
+        if ($path -is [StringConstantExpressionAst] -or $path -is [ExpandableStringExpressionAst]) {
+            if ($path.Value -match '\.ps[dm]?1$') { continue }
+        } elseif (Test-PowerShellFile $Context $path) { continue }
+        $encoding = $named['Encoding']
+        if ($null -eq $encoding -and $command.Encoding -ge 0 -and $positional.Count -gt $command.Encoding) { $encoding = $positional[$command.Encoding] }
+        $calledAs = ''
+        if ($call.Written -ne $name) { $calledAs = " (called as $($call.Written))" }
         if ($null -eq $encoding) {
             if ($null -ne $command.Value) {
-                $value = Get-ConstantText (Get-Argument51 $arguments 'Value' $command.Value)
-                if ($null -ne $value -and $value -notmatch '[^\x00-\x7F]') { continue }
+                $value = $named['Value']
+                if ($null -eq $value -and $positional.Count -gt $command.Value) { $value = $positional[$command.Value] }
+                if ($value -is [StringConstantExpressionAst] -and $value.Value -notmatch '[^\x00-\x7F]') { continue }
             }
-            New-FindingAt $Context WriteEncoding $at "$Starts writes $($command.Writes) through $($call.Name)$(Get-CalledAs $call) without -Encoding, $($instead -replace 'one$', 'a byte-order mark')" $call.Name
-        } elseif ((Get-ConstantText $encoding) -eq 'UTF8') {
-            New-FindingAt $Context WriteEncoding $encoding.Extent "$Starts writes a UTF-8 byte-order mark with -Encoding UTF8 on $($call.Name)$(Get-CalledAs $call), where PowerShell 7 writes none" $call.Name
+            New-FindingAt $Context WriteEncoding $call.Command.Extent "$Starts writes $($command.Writes) through $name$calledAs without -Encoding, $($instead -replace 'one$', 'a byte-order mark')" $name
+        } elseif ($encoding -is [StringConstantExpressionAst] -and $encoding.Value -eq 'UTF8') {
+            New-FindingAt $Context WriteEncoding $encoding.Extent "$Starts writes a UTF-8 byte-order mark with -Encoding UTF8 on $name$calledAs, where PowerShell 7 writes none" $name
         }
     }
 }

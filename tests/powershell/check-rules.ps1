@@ -341,6 +341,8 @@ if (-not $IsWindows) { throw 'This installer runs on Windows' }
         "warning: 3:5: $s does not set `$IsWindows: there it reads as `$null, or stops a script under Set-StrictMode",
         "error: 5:5: $s does not set `$IsWindows, so ``-not `$IsWindows`` is true there and this branch throws on every Windows machine")
     , @('Install', "if (`$PSVersionTable.PSVersion.Major -lt 6) { `$IsWindows = `$true }`nif (-not `$IsWindows) { exit 1 }`n'installing'")
+    , @('Install', "if (-not `$IsWindows) { Write-Error 'Windows only'; return }`n'installing'",
+        "error: 1:5: $s does not set `$IsWindows, so ``-not `$IsWindows`` is true there and this branch returns from the script on every Windows machine")
     # Read as 5.1 reads the file: each byte-order mark, UTF-32 first.
     , @('Install', [byte[]] (@(0xFF, 0xFE, 0, 0) + [System.Text.Encoding]::UTF32.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
     , @('Install', [byte[]] (@(0, 0, 0xFE, 0xFF) + [System.Text.UTF32Encoding]::new($true, $false).GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")

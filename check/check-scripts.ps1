@@ -20,7 +20,7 @@ param(
 )
 Set-StrictMode -Version Latest
 $ErrorActionPreference = 'Stop'
-Import-Module (Join-Path $PSScriptRoot 'check-scripts.psm1')
+Import-Module ([System.IO.Path]::Combine($PSScriptRoot, 'check-scripts.psm1'))
 
 $refused = $false
 foreach ($script in 'Install-Yorn-UI.ps1', 'Optimize-Yorn-UI.ps1') {

@@ -270,8 +270,8 @@ function Get-PreferenceValue([AssignmentStatementAst] $Assignment) {
 
 # Where the script sets a preference variable, as @{ Offset; Value;
 # Function (the innermost function, or $null); Scoped (global: or
-# script:) }, in the order of the text, where 5.1 may reach them. Found
-# once a variable.
+# script:) }, in the order of the text (the walk's order of assignments),
+# where 5.1 may reach them. Found once a variable.
 function Get-PreferenceSets($Context, [string] $Variable) {
     $key = "Preference $Variable"
     if ($Context.Memo.ContainsKey($key)) { return $Context.Memo[$key] }
@@ -288,7 +288,6 @@ function Get-PreferenceSets($Context, [string] $Variable) {
                 Function = Get-EnclosingFunction $source; Scoped = $path.IsGlobal -or $path.IsScript
             })
     }
-    $found = @($found | Sort-Object { $_.Offset })
     $Context.Memo[$key] = $found
     $found
 }
@@ -321,7 +320,10 @@ function Get-PreferenceAt($Context, [string] $Variable, [Ast] $At) {
         if ($null -eq $last) { return $null }
         return $last.Value
     }
-    $values = New-NameSet @($sets | Where-Object { $null -eq $_.Function -or $functions -notcontains $_.Function } | ForEach-Object { $_.Value })
+    $values = New-NameSet
+    foreach ($set in $sets) {
+        if ($null -eq $set.Function -or $functions -notcontains $set.Function) { [void] $values.Add($set.Value) }
+    }
     if ($values.Count -eq 0) { return $null }
     if ($values.Count -eq 1) { return @($values)[0] }
     '?'
@@ -329,7 +331,8 @@ function Get-PreferenceAt($Context, [string] $Variable, [Ast] $At) {
 
 # Whether a path as written names one of PowerShell's own files (.ps1,
 # .psm1, .psd1, or $PROFILE): its text, the last part of a Join-Path or
-# of [IO.Path]::Combine, or what the one assignment of a variable gives.
+# of [IO.Path]::Combine, or, for a variable, what every assignment of it
+# gives (those in the function of the use where it has any; $null aside).
 function Test-PowerShellFile($Context, [Ast] $Path, [int] $Depth = 0) {
     if ($null -eq $Path) { return $false }
     if ($Path -is [ParenExpressionAst]) { $Path = $Path.Pipeline }
@@ -342,8 +345,23 @@ function Test-PowerShellFile($Context, [Ast] $Path, [int] $Depth = 0) {
         $name = Get-VariableName $Path
         if ($name -eq 'PROFILE') { return $true }
         $sources = $Context.Assignments[$name]
-        if ($Depth -gt 0 -or $null -eq $sources -or $sources.Count -ne 1 -or $sources[0] -isnot [AssignmentStatementAst]) { return $false }
-        return Test-PowerShellFile $Context $sources[0].Right 1
+        if ($Depth -gt 0 -or $null -eq $sources) { return $false }
+        $function = Get-EnclosingFunction $Path
+        $values = [List[Ast]]::new()
+        $local = [List[Ast]]::new()
+        foreach ($source in $sources) {
+            if ($source -isnot [AssignmentStatementAst]) { return $false }
+            $right = $source.Right
+            if ($right -is [CommandExpressionAst] -and $right.Expression -is [VariableExpressionAst] -and $right.Expression.VariablePath.UserPath -eq 'null') { continue }
+            $values.Add($right)
+            if ($null -ne $function -and (Get-EnclosingFunction $source) -eq $function) { $local.Add($right) }
+        }
+        if ($local.Count -gt 0) { $values = $local }
+        if ($values.Count -eq 0) { return $false }
+        foreach ($value in $values) {
+            if (-not (Test-PowerShellFile $Context $value 1)) { return $false }
+        }
+        return $true
     }
     if ($Path -is [StringConstantExpressionAst] -or $Path -is [ExpandableStringExpressionAst]) { return $Path.Value -match '\.ps[dm]?1$' }
     $false

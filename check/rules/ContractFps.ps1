@@ -9,12 +9,25 @@ function Find-ContractFps($Context) {
     $script = Get-ScriptParameters $Context
     $parameters = @(if ($null -ne $script) { $script.Parameters })
     $namespaces = $Context.Namespaces
-    $exact = @($parameters | Where-Object { (Get-ParameterNames $_ $namespaces) -contains 'FPS' })
-    $fps = @(if ($exact.Count -gt 0) { $exact } else { $parameters | Where-Object { @(Get-ParameterNames $_ $namespaces) -like 'FPS*' } })
+    $exact = [System.Collections.Generic.List[object]]::new()
+    $starting = [System.Collections.Generic.List[object]]::new()
+    foreach ($parameter in $parameters) {
+        $names = @(Get-ParameterNames $parameter $namespaces)
+        if ($names -contains 'FPS') { $exact.Add($parameter) }
+        if ($names -like 'FPS*') { $starting.Add($parameter) }
+    }
+    $fps = $starting
+    if ($exact.Count -gt 0) { $fps = $exact }
+    $switch = $false
+    if ($fps.Count -eq 1) {
+        foreach ($attribute in $fps[0].Attributes) {
+            if ($attribute -is [TypeConstraintAst] -and (Test-TypeNameIs $attribute.TypeName.FullName 'System.Management.Automation.SwitchParameter' $namespaces)) { $switch = $true }
+        }
+    }
     if ($fps.Count -gt 1) {
         $names = @($fps | ForEach-Object { "-$($_.Name.VariablePath.UserPath)" }) -join ' and '
         New-FindingAt $Context ContractFps $script.Block.Extent "has both $names, so PowerShell would refuse the -FPS of ""Install-Yorn-UI.exe --optimize 144"" as ambiguous"
-    } elseif ($fps.Count -eq 1 -and @($fps[0].Attributes | Where-Object { $_ -is [TypeConstraintAst] -and (Test-TypeNameIs $_.TypeName.FullName 'System.Management.Automation.SwitchParameter' $namespaces) }).Count -gt 0) {
+    } elseif ($switch) {
         New-FindingAt $Context ContractFps $fps[0].Extent "declares -FPS as a switch, which takes no value, so the 144 of ""Install-Yorn-UI.exe --optimize 144"" would not reach it"
     } elseif ($fps.Count -eq 0 -and $null -ne $script -and $script.Advanced -and -not $script.Remaining) {
         New-FindingAt $Context ContractFps $script.Block.Extent 'declares no -FPS parameter and takes no remaining arguments, so PowerShell would refuse "Install-Yorn-UI.exe --optimize 144", which passes -FPS 144'

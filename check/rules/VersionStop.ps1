@@ -21,7 +21,11 @@ function Find-VersionStop($Context) {
             foreach ($i in $after.Exits) {
                 $reach = Get-IfReach $Context $after.Test $i $false
                 if ($reach.State -ne 'T' -or -not $reach.Version) { continue }
-                if (@($negations | Where-Object { $_.If -eq $statement -and $_.Index -eq $i -and $_.Stops }).Count -gt 0) { continue }
+                $negated = $false
+                foreach ($negation in $negations) {
+                    if ($negation.If -eq $statement -and $negation.Index -eq $i -and $negation.Stops) { $negated = $true }
+                }
+                if ($negated) { continue }
                 $body = if ($i -lt $statement.Clauses.Count) { $statement.Clauses[$i].Item2 } else { $statement.ElseClause }
                 $stop = @($body.Statements | Where-Object { $_ -is [ReturnStatementAst] -or $_ -is [ExitStatementAst] -or $_ -is [ThrowStatementAst] })[0]
                 $how = if ($stop -is [ReturnStatementAst]) { 'return' } elseif ($stop -is [ExitStatementAst]) { 'exit' } else { 'throw' }

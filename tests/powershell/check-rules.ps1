@@ -2,7 +2,10 @@
     The author's check, rule by rule, in one PowerShell process: each row
     puts its text in one script beside the other script of the default
     pair, and gives every line the check must print for it, in order
-    ("SCRIPT:" is the row's script), or none for a script that passes.
+    ("SCRIPT:" is the row's script), or none for a script that passes; a
+    row's text may be bytes, for what 5.1 makes of each encoding. A second
+    table gives version tests with the answer 5.1 gives each, as the
+    check's guards work it out.
         pwsh -NoProfile -File check-rules.ps1
 #>
 Set-StrictMode -Version Latest
@@ -412,6 +415,29 @@ $Conditions = @(
     , @('$IsWindows', 'T', '$IsWindows = $true')
 )
 
+# Scripts that PowerShell 7.6.10 ships for Windows, as they are: modules
+# that run on 5.1 must pass, and scripts that need 7 must be refused. They
+# lie beside the PowerShell that runs this (the .NET tool's win/ folder);
+# with a PowerShell installed otherwise, these rows are skipped and said so.
+# PowerShellGet writes files in 5.1's encodings (CLIXML through Out-File, a
+# project file, a manifest), which it reads back in 5.1 itself.
+$windowsFolder = Join-Path $PSHOME '../win'
+$outFile = "Out-File (called as Microsoft.PowerShell.Utility\Out-File)"
+$Shipped = @(
+    , @('Modules/PowerShellGet/PSModule.psm1', "warning: 1027:5: $s $utf16 $outFile $noMark", "warning: 4579:9: $s $ansi Set-Content $noMark",
+        "warning: 6196:9: $s $utf16 $outFile $noMark", "warning: 6214:9: $s $utf16 $outFile $noMark",
+        "warning: 14034:17: $s $ansi Set-Content (called as Microsoft.PowerShell.Management\Set-Content) $noMark")
+    , @('Modules/PackageManagement/PackageProviderFunctions.psm1')
+    , @('Modules/Microsoft.PowerShell.Archive/Microsoft.PowerShell.Archive.psm1')
+    , @('Modules/PSDiagnostics/PSDiagnostics.psm1')
+    , @('Modules/PSReadLine/PSReadLine.psm1')
+    , @('RegisterMicrosoftUpdate.ps1', "error: 45:8: $s has no command Start-ThreadJob")
+    , @('pwsh.profile.resource.ps1', "error: 48:47: $s has no parameter -EnumsAsStrings on ConvertTo-Json",
+        "error: 91:146: $s has no parameter -EnumsAsStrings on ConvertTo-Json", "error: 92:140: $s has no parameter -EnumsAsStrings on ConvertTo-Json",
+        "error: 93:146: $s has no parameter -EnumsAsStrings on ConvertTo-Json", "error: 94:153: $s has no parameter -EnumsAsStrings on ConvertTo-Json",
+        "warning: 147:17: $s $ansi Set-Content $noMark")
+)
+
 $folder = Join-Path ([System.IO.Path]::GetTempPath()) "check-rules-$PID"
 $failures = 0
 try {
@@ -453,5 +479,20 @@ foreach ($condition in $Conditions) {
         [Console]::Error.WriteLine("the condition ($($condition[0])) after:`n$text`nexpected $($condition[1]), got $got`n")
     }
 }
-"$($Rows.Count) rows and $($Conditions.Count) conditions of the author's check, $failures failed"
+$shippedChecked = 0
+if (Test-Path -LiteralPath $windowsFolder) {
+    foreach ($script in $Shipped) {
+        $name = "win/$($script[0])"
+        $want = @($script | Select-Object -Skip 1 | ForEach-Object { $_ -replace '^(\w+): ', "`$1: ${name}:" })
+        $got = @(Get-FileFindings (Join-Path $windowsFolder $script[0]) $name | ForEach-Object { Format-Finding $_ })
+        $shippedChecked++
+        if (($want -join "`n") -cne ($got -join "`n")) {
+            $failures++
+            [Console]::Error.WriteLine("$name`nexpected:`n$($want -join "`n")`ngot:`n$($got -join "`n")`n")
+        }
+    }
+} else {
+    "The scripts that PowerShell ships for Windows are not at ${windowsFolder}: their $($Shipped.Count) rows are skipped."
+}
+"$($Rows.Count) rows, $($Conditions.Count) conditions and $shippedChecked shipped scripts of the author's check, $failures failed"
 if ($failures -gt 0) { exit 1 }

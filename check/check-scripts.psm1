@@ -10,12 +10,13 @@
 # (Context.ps1), which branches 5.1 takes (Guards.ps1), names of
 # commands, parameters and types (Names.ps1, Nodes.ps1), the launcher's
 # contract (Contract.ps1), what the rules of 5.1's behaviour share
-# (Behaviour.ps1: downloads, writes, what is set before a place), and the
-# checking of one file (Check.ps1).
-# rules/ holds one rule a file: NAME.ps1 defines Find-NAME, which takes the
-# context and gives findings (New-FindingAt, which leaves out what the
-# context excuses), and check-data.json's Rules names its severity and what
-# may excuse it. A new rule takes the nodes it looks at from
+# (Behaviour.ps1: downloads, writes, what is set before a place), the
+# checking of one file (Check.ps1), and the report in each form
+# (Report.ps1). rules/ holds one rule a file: NAME.ps1 defines Find-NAME,
+# which takes the context and gives findings (New-FindingAt, which leaves
+# out what the context excuses), and check-data.json's Rules names its
+# severity, what may excuse it, and how to write the code for 5.1. A new
+# rule takes the nodes it looks at from
 # $Context.Nodes[[TYPE]], the script's definitions from the context
 # (Functions, Aliases, Modules, Get-KnownCalls, Get-WrittenTypes, ...),
 # and the data from $Known, or Get-GeneratedTable NAME for a table of the
@@ -34,7 +35,7 @@ $ErrorActionPreference = 'Stop'
 
 # .NET's own file calls rather than cmdlets: the first call of a cmdlet
 # costs more at start than all of this.
-foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Behaviour', 'Check') {
+foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Behaviour', 'Check', 'Report') {
     . ([System.IO.Path]::Combine($PSScriptRoot, 'engine', "$part.ps1"))
 }
 $Known = Read-CheckData $PSScriptRoot
@@ -48,4 +49,4 @@ $CheckRules = foreach ($file in $ruleFiles) {
     "Find-$rule"
 }
 
-Export-ModuleMember -Function Get-FileFindings, Get-ScriptFindings, Format-Finding
+Export-ModuleMember -Function Get-FileFindings, Get-ScriptFindings, Format-Finding, Format-GitHubFinding, ConvertTo-SarifLog

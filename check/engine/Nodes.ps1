@@ -132,6 +132,14 @@ function Get-NumbersOnly7($Context) {
     $found
 }
 
+# What makes a number of Get-NumbersOnly7 one that only 7 reads: its
+# type, for a suffix (System.UInt32 for 1u), else 'binary' (0b101).
+function Get-NumberKind([Ast] $Node) {
+    $type = $Node.Value.GetType().FullName
+    if ($Known.NumberTypesOnly7.Contains($type)) { return $type }
+    'binary'
+}
+
 # The command a constant is an argument of, or $null.
 function Get-ArgumentCommand([Ast] $Node) {
     $parent = $Node.Parent

@@ -2,6 +2,7 @@
 # as PowerShell binds it: to the parameter so named or aliased, else to
 # the one parameter whose name or alias starts with FPS. It must take a
 # value, and an advanced script without it must take remaining arguments.
+# The subject of each finding says which of the three it is, for its fix.
 using namespace System.Management.Automation.Language
 
 function Find-ContractFps($Context) {
@@ -26,10 +27,10 @@ function Find-ContractFps($Context) {
     }
     if ($fps.Count -gt 1) {
         $names = @($fps | ForEach-Object { "-$($_.Name.VariablePath.UserPath)" }) -join ' and '
-        New-FindingAt $Context ContractFps $script.Block.Extent "has both $names, so PowerShell would refuse the -FPS of ""Install-Yorn-UI.exe --optimize 144"" as ambiguous"
+        New-FindingAt $Context ContractFps $script.Block.Extent "has both $names, so PowerShell would refuse the -FPS of ""Install-Yorn-UI.exe --optimize 144"" as ambiguous" 'Ambiguous'
     } elseif ($switch) {
-        New-FindingAt $Context ContractFps $fps[0].Extent "declares -FPS as a switch, which takes no value, so the 144 of ""Install-Yorn-UI.exe --optimize 144"" would not reach it"
+        New-FindingAt $Context ContractFps $fps[0].Extent "declares -FPS as a switch, which takes no value, so the 144 of ""Install-Yorn-UI.exe --optimize 144"" would not reach it" 'Switch'
     } elseif ($fps.Count -eq 0 -and $null -ne $script -and $script.Advanced -and -not $script.Remaining) {
-        New-FindingAt $Context ContractFps $script.Block.Extent 'declares no -FPS parameter and takes no remaining arguments, so PowerShell would refuse "Install-Yorn-UI.exe --optimize 144", which passes -FPS 144'
+        New-FindingAt $Context ContractFps $script.Block.Extent 'declares no -FPS parameter and takes no remaining arguments, so PowerShell would refuse "Install-Yorn-UI.exe --optimize 144", which passes -FPS 144' 'Missing'
     }
 }

@@ -352,6 +352,42 @@ if (-not $IsWindows) { throw 'This installer runs on Windows' }
     , @('Install', "if (`$PSVersionTable.PSVersion.Major -lt 6) { `$IsWindows = `$true }`nif (-not `$IsWindows) { exit 1 }`n'installing'")
     , @('Install', "if (-not `$IsWindows) { Write-Error 'Windows only'; return }`n'installing'",
         "error: 1:5: $s does not set `$IsWindows, so ``-not `$IsWindows`` is true there and this branch returns from the script on every Windows machine")
+    # Each of them says how to write it for 5.1.
+    , @('Install', @'
+[CmdletBinding()]
+param([string] $Root = $PSScriptRoot, [string] $Log = "$PSCommandPath.log", [Parameter(ValueFromRemainingArguments = $true)] $Rest)
+$ErrorActionPreference = 'Stop'
+$onOther = !$IsWindows
+Invoke-WebRequest https://example.com/a.zip -OutFile a.zip
+$page = curl https://example.com
+git fetch 2>&1
+'done' > install.log
+Get-Date >> install.log
+Add-Content mod.cfg $line
+if (-not $IsWindows) { throw 'This installer runs on Windows' }
+'@,
+        "error: 2:24: $s leaves `$PSScriptRoot empty in the parameter defaults of an advanced script, so the default of -Root is wrong or fails there",
+        'note: 2:24: write instead: the default in the body: `param([string] $Root)`, then first `if (-not $Root) { $Root = $PSScriptRoot }`',
+        "error: 2:56: $s leaves `$PSCommandPath empty in the parameter defaults of an advanced script, so the default of -Log is wrong or fails there",
+        'note: 2:56: write instead: the default in the body: `param([string] $Log)`, then first `if (-not $Log) { $Log = "$PSCommandPath.log" }`',
+        "warning: 4:12: $s does not set `$IsWindows, so ``!`$IsWindows`` is true there, on Windows",
+        'note: 4:12: write instead: `($PSVersionTable.PSEdition -eq ''Core'' -and -not $IsWindows)`, false in 5.1',
+        "warning: 5:1: $s draws a progress bar for Invoke-WebRequest as it goes, which makes it many times slower, unless `$ProgressPreference is 'SilentlyContinue'",
+        'note: 5:1: write instead: `$ProgressPreference = ''SilentlyContinue''` at the top of the script',
+        "warning: 5:1: $s may offer only SSL 3 and TLS 1.0 to the server for Invoke-WebRequest, and fails against one that requires TLS 1.2, unless the script adds TLS 1.2 to [Net.ServicePointManager]::SecurityProtocol before it",
+        'note: 5:1: write instead: `if ([Net.ServicePointManager]::SecurityProtocol -ne 0) { [Net.ServicePointManager]::SecurityProtocol = [Net.ServicePointManager]::SecurityProtocol -bor [Net.SecurityProtocolType]::Tls12 }` before the first download, which keeps SystemDefault (0)',
+        "warning: 6:9: $s parses the response of Invoke-WebRequest (called as curl, which is Invoke-WebRequest there) with Internet Explorer's engine unless -UseBasicParsing is given, and stops where that engine is missing or was never started (Server Core, a new user profile, SYSTEM or a service account)",
+        'note: 6:9: write instead: `curl.exe ...`, the program that PowerShell 7 runs for curl, or `Invoke-WebRequest -UseBasicParsing ...`',
+        "warning: 7:11: $s stops the script at the first line that git writes to stderr, since 2>&1 makes each line an error there and `$ErrorActionPreference is 'Stop'; PowerShell 7.2 and later do not",
+        'note: 7:11: write instead: `$ErrorActionPreference = ''Continue''` before the call and `''Stop''` after it, then `if ($LASTEXITCODE -ne 0) { throw ''failed'' }`',
+        "warning: 8:8: $s writes UTF-16LE with a byte-order mark through >, where PowerShell 7 writes UTF-8 without one",
+        'note: 8:8: write instead: `[IO.File]::WriteAllLines($path, [string[]] $lines)` with a full $path: UTF-8 without a byte-order mark in 5.1 and 7',
+        "warning: 9:10: $s writes UTF-16LE with a byte-order mark through >>, where PowerShell 7 writes UTF-8 without one",
+        'note: 9:10: write instead: `[IO.File]::AppendAllLines($path, [string[]] $lines)` with a full $path: UTF-8 without a byte-order mark in 5.1 and 7',
+        "warning: 10:1: $s writes the ANSI code page through Add-Content without -Encoding, where PowerShell 7 writes UTF-8 without a byte-order mark",
+        'note: 10:1: write instead: `[IO.File]::AppendAllLines($path, [string[]] $lines)` with a full $path: UTF-8 without a byte-order mark in 5.1 and 7',
+        "error: 11:5: $s does not set `$IsWindows, so ``-not `$IsWindows`` is true there and this branch throws on every Windows machine",
+        'note: 11:5: write instead: `if ($PSVersionTable.PSEdition -eq ''Core'' -and -not $IsWindows) { throw ''This installer runs on Windows'' }`')
     # Read as 5.1 reads the file: each byte-order mark, UTF-32 first.
     , @('Install', [byte[]] (@(0xFF, 0xFE, 0, 0) + [System.Text.Encoding]::UTF32.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
     , @('Install', [byte[]] (@(0, 0, 0xFE, 0xFF) + [System.Text.UTF32Encoding]::new($true, $false).GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")

@@ -333,6 +333,8 @@ function Get-PreferenceAt($Context, [string] $Variable, [Ast] $At) {
 # .psm1, .psd1, or $PROFILE): its text, the last part of a Join-Path or
 # of [IO.Path]::Combine, or, for a variable, what every assignment of it
 # gives (those in the function of the use where it has any; $null aside).
+# A variable's answer is worked out once for each function it is used in:
+# an installer assigns $path in many functions, and writes to it in each.
 function Test-PowerShellFile($Context, [Ast] $Path, [int] $Depth = 0) {
     if ($null -eq $Path) { return $false }
     if ($Path -is [ParenExpressionAst]) { $Path = $Path.Pipeline }
@@ -346,25 +348,50 @@ function Test-PowerShellFile($Context, [Ast] $Path, [int] $Depth = 0) {
         if ($name -eq 'PROFILE') { return $true }
         $sources = $Context.Assignments[$name]
         if ($Depth -gt 0 -or $null -eq $sources) { return $false }
+        $assigned = Get-PathAssignments $Context $name $sources
+        if ($assigned.Other) { return $false }
         $function = Get-EnclosingFunction $Path
-        $values = [List[Ast]]::new()
-        $local = [List[Ast]]::new()
-        foreach ($source in $sources) {
-            if ($source -isnot [AssignmentStatementAst]) { return $false }
-            $right = $source.Right
-            if ($right -is [CommandExpressionAst] -and $right.Expression -is [VariableExpressionAst] -and $right.Expression.VariablePath.UserPath -eq 'null') { continue }
-            $values.Add($right)
-            if ($null -ne $function -and (Get-EnclosingFunction $source) -eq $function) { $local.Add($right) }
-        }
-        if ($local.Count -gt 0) { $values = $local }
-        if ($values.Count -eq 0) { return $false }
+        $key = if ($null -ne $function -and $assigned.ByFunction.ContainsKey($function)) { $function } else { $Context.Tree }
+        $answer = $assigned.Answers[$key]
+        if ($null -ne $answer) { return $answer }
+        $values = $assigned.Values
+        if ($key -ne $Context.Tree) { $values = $assigned.ByFunction[$function] }
+        $answer = $values.Count -gt 0
         foreach ($value in $values) {
-            if (-not (Test-PowerShellFile $Context $value 1)) { return $false }
+            if (-not (Test-PowerShellFile $Context $value 1)) { $answer = $false; break }
         }
-        return $true
+        $assigned.Answers[$key] = $answer
+        return $answer
     }
     if ($Path -is [StringConstantExpressionAst] -or $Path -is [ExpandableStringExpressionAst]) { return $Path.Value -match '\.ps[dm]?1$' }
     $false
+}
+
+# A variable's assignments as Test-PowerShellFile reads them, found once
+# a variable: @{ Other, where something else sets it (a foreach, a
+# parameter); Values, the right sides but $null; ByFunction, those of
+# each function that has any; Answers, each function's answer (the
+# script's own under its tree). }
+function Get-PathAssignments($Context, [string] $Name, $Sources) {
+    $key = "PathAssignments $Name"
+    if ($Context.Memo.ContainsKey($key)) { return $Context.Memo[$key] }
+    $assigned = @{ Other = $false; Values = [List[Ast]]::new(); ByFunction = [Dictionary[Ast, List[Ast]]]::new(); Answers = [Dictionary[Ast, bool]]::new() }
+    foreach ($source in $Sources) {
+        if ($source -isnot [AssignmentStatementAst]) { $assigned.Other = $true; break }
+        $right = $source.Right
+        if ($right -is [CommandExpressionAst] -and $right.Expression -is [VariableExpressionAst] -and $right.Expression.VariablePath.UserPath -eq 'null') { continue }
+        $assigned.Values.Add($right)
+        $function = Get-EnclosingFunction $source
+        if ($null -eq $function) { continue }
+        $local = $null
+        if (-not $assigned.ByFunction.TryGetValue($function, [ref] $local)) {
+            $local = [List[Ast]]::new()
+            $assigned.ByFunction[$function] = $local
+        }
+        $local.Add($right)
+    }
+    $Context.Memo[$key] = $assigned
+    $assigned
 }
 
 # The negations of $IsWindows that 5.1 takes for true (-not $IsWindows,

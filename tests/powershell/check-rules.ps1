@@ -315,6 +315,14 @@ Set-Content version.txt '1.0.0'
 if ($PSVersionTable.PSVersion.Major -ge 6) { Set-Content a.txt $text }
 Set-Content a.bin $bytes -AsByteStream
 '@, "error: 12:26: $s has no parameter -AsByteStream on Set-Content")
+    # A path variable is read in the function it is used in, where that
+    # function assigns it.
+    , @('Install', @'
+function Save-Module { $path = Join-Path $PSScriptRoot 'Yorn.psm1'; Set-Content $path $text }
+function Save-Config { $path = Join-Path $env:APPDATA 'yorn.cfg'; Set-Content $path $text }
+function Save-Other { $path = Join-Path $PSScriptRoot 'Other.psm1'; Set-Content $path $text }
+Save-Module; Save-Config; Save-Other
+'@, "warning: 2:67: $s $ansi Set-Content $noMark")
     , @('Install', @'
 $ErrorActionPreference = 'Stop'
 git fetch 2>&1 | Out-Null

@@ -9,11 +9,12 @@
 # (Parse.ps1), the one walk that gives the rules their context
 # (Context.ps1), which branches 5.1 takes (Guards.ps1), names of
 # commands, parameters and types (Names.ps1, Nodes.ps1), the launcher's
-# contract (Contract.ps1), the checking of one file (Check.ps1), of a
-# whole package: its walk and its manifests (Package.ps1) and the paths
-# its files name (References.ps1), and the report in each form
-# (Report.ps1). rules/ holds one rule a file: NAME.ps1
-# defines Find-NAME, which takes the context and gives findings
+# contract (Contract.ps1), what the rules of 5.1's behaviour share
+# (Behaviour.ps1: downloads, writes, what is set before a place), the
+# checking of one file (Check.ps1), of a whole package: its walk and its
+# manifests (Package.ps1) and the paths its files name (References.ps1),
+# and the report in each form (Report.ps1). rules/ holds one rule a file:
+# NAME.ps1 defines Find-NAME, which takes the context and gives findings
 # (New-FindingAt, which leaves out what the context excuses), and
 # check-data.json's Rules names its severity, what may excuse it, and how
 # to write the code for 5.1. A new rule takes the nodes it looks at from
@@ -35,7 +36,7 @@ $ErrorActionPreference = 'Stop'
 
 # .NET's own file calls rather than cmdlets: the first call of a cmdlet
 # costs more at start than all of this.
-foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Check', 'Package', 'References', 'Report') {
+foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Behaviour', 'Check', 'Package', 'References', 'Report') {
     . ([System.IO.Path]::Combine($PSScriptRoot, 'engine', "$part.ps1"))
 }
 $Known = Read-CheckData $PSScriptRoot

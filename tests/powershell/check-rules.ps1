@@ -22,6 +22,16 @@ Import-Module (Join-Path $project 'check/check-scripts.psm1')
 $s = 'Windows PowerShell 5.1, which the launcher starts,'
 $fx = "$s runs on .NET Framework 4.8, which"
 $remaining = 'param([Parameter(ValueFromRemainingArguments = $true)] $Rest)'
+# The parts of the behaviour warnings that many rows meet.
+$tls = 'may offer only SSL 3 and TLS 1.0 to the server for'
+$tlsEnd = ', and fails against one that requires TLS 1.2, unless the script adds TLS 1.2 to [Net.ServicePointManager]::SecurityProtocol before it'
+$parse = "with Internet Explorer's engine unless -UseBasicParsing is given, and stops where that engine is missing or was never started (Server Core, a new user profile, SYSTEM or a service account)"
+$progress = "as it goes, which makes it many times slower, unless `$ProgressPreference is 'SilentlyContinue'"
+$utf16 = 'writes UTF-16LE with a byte-order mark through'
+$ansi = 'writes the ANSI code page through'
+$noMark = 'without -Encoding, where PowerShell 7 writes UTF-8 without a byte-order mark'
+$stderr = "makes each line an error there and `$ErrorActionPreference is 'Stop'; PowerShell 7.2 and later do not"
+$tls12 = '[Net.ServicePointManager]::SecurityProtocol = [Net.ServicePointManager]::SecurityProtocol -bor 3072'
 $Rows = @(
     # What 5.1 cannot parse
     , @('Optimize', "param([int] `$FPS)`n`$x = (1", "error: 2:8: Missing closing ')' in expression.")
@@ -55,6 +65,7 @@ $Rows = @(
     , @('Install', "gc x -AsByteStream`n1..4 | % -Parallel { `$_ }`niwr https://example.com -SkipCertificateCheck",
         "error: 1:6: $s has no parameter -AsByteStream on Get-Content (called as gc)",
         "error: 2:10: $s has no parameter -Parallel on ForEach-Object (called as %)",
+        "warning: 3:1: $s $tls Invoke-WebRequest (called as iwr)$tlsEnd", "warning: 3:1: $s parses the response of Invoke-WebRequest (called as iwr) $parse",
         "error: 3:25: $s has no parameter -SkipCertificateCheck on Invoke-WebRequest (called as iwr)")
     , @('Install', "Get-Item . -proga SilentlyContinue`nsort -Top 3", "error: 1:12: $s has no parameter -ProgressAction on Get-Item (written -proga)",
         "error: 2:6: $s has no parameter -Top on Sort-Object (called as sort)")
@@ -88,10 +99,10 @@ $Rows = @(
         "if (`$PSEdition -eq 'Desktop') { `$h = @{} } elseif (`$IsCoreCLR -and `$IsLinux) { `$h = '{}' | ConvertFrom-Json -AsHashtable }`n" +
         "if (`$PSVersionTable.PSVersion.Major -lt 6) { 'five' } else { if (`$IsMacOS) { [System.IO.Path]::GetRelativePath('a', 'b') } }"))
     , @('Install', "function Join-String { 'mine' }`n'a' | Join-String`n`$IsWindows = `$true`nif (`$IsWindows) { 'set by the script' }`nclass HashCode { static [int] Combine() { return 1 } }`n[HashCode]::Combine()")
-    , @('Install', "`$params = @{ AsHashtable = `$true }`n'{}' | ConvertFrom-Json @params -ea Stop -ev problem`niwr https://example.com -TimeoutSec 5")
+    , @('Install', "$tls12`n`$params = @{ AsHashtable = `$true }`n'{}' | ConvertFrom-Json @params -ea Stop -ev problem`niwr https://example.com -TimeoutSec 5 -UseBasicParsing")
     , @('Install', "# Join-String -AsHashtable [System.IO.Path]::GetRelativePath ``e`n'Join-String [System.IO.Path]::GetRelativePath ``e 1u'")
     , @('Install', "gc x -Raw -Encoding UTF8 -tail 1`ndir -File -Attributes Hidden`nOut-File x -Encoding ascii`n'a-b' -replace '-', '+'")
-    , @('Install', "Install-Module Pester -Scope CurrentUser`nInstall-PackageProvider NuGet -Force`ntar -xf x.tar`ncmd.exe /c ver`n& `$command -AsHashtable")
+    , @('Install', "$tls12`nInstall-Module Pester -Scope CurrentUser`nInstall-PackageProvider NuGet -Force`ntar -xf x.tar`ncmd.exe /c ver`n& `$command -AsHashtable")
     , @('Install', "Add-Type -AssemblyName PresentationFramework, System.Windows.Forms`n[System.Windows.MessageBox]::Show('x')`n[System.Windows.Forms.Form]::new()")
     , @('Install', "`$x = 0x10L + 1d + 1kb + 1.5e3 + 0xFFFFFFFF`n`"``n``t```$`"`n[System.IO.Path]::GetFullPath('x')`n[System.Text.Encoding]::UTF8")
     , @('Install', ("[Diagnostics.CodeAnalysis.SuppressMessageAttribute('PSUseCompatibleTypes', '')]`n$remaining`n[System.Text.Json.JsonSerializer]`n" +
@@ -204,7 +215,7 @@ Install-Module Microsoft.PowerShell.PSResourceGet
 Install-PSResource Yorn.Tools
 Import-Module Microsoft.PowerShell.Utility
 'a' | Join-String
-'@, "error: 7:7: $s has no command Join-String")
+'@, "warning: 1:1: $s $tls Install-Module$tlsEnd", "error: 7:7: $s has no command Join-String")
     , @('Install', "#Requires -Modules ThreadJob`nStart-ThreadJob { 1 }")
     , @('Install', "[Diagnostics.CodeAnalysis.SuppressMessageAttribute('CommandOnly7', 'Get-Uptime')]`n$remaining`nGet-Uptime`n'a' | Join-String",
         "error: 4:7: $s has no command Join-String")
@@ -234,6 +245,157 @@ Write-Output bell`e
     , @('Install', "function Show-It([System.Windows.Forms.Form] `$Form) { }`n[System.Windows.Forms.Form]::new()`nif (`$PSVersionTable.PSVersion.Major -ge 7) { [System.Drawing.Color]::Red }`n[System.Drawing.Color]::Blue",
         "warning: 1:18: $s does not load System.Windows.Forms by itself, so System.Windows.Forms.Form is unknown there",
         "warning: 4:1: $s does not load System.Drawing by itself, so System.Drawing.Color is unknown there")
+    # What 5.1 does differently: where each rule fires, and where the script
+    # already does the right thing or 5.1 does not go.
+    , @('Install', @"
+`$ProgressPreference = 'SilentlyContinue'
+$tls12
+`$page = Invoke-WebRequest https://example.com
+wget https://example.com/a.zip -OutFile a.zip -PassThru
+curl https://example.com
+iwr https://example.com/a.json -UseBasicParsing
+Invoke-WebRequest https://example.com/b.zip -OutFile b.zip
+Invoke-WebRequest @request
+if (`$PSVersionTable.PSVersion.Major -ge 6) { iwr https://example.com }
+"@, "warning: 3:9: $s parses the response of Invoke-WebRequest $parse",
+        "warning: 4:1: $s parses the response of Invoke-WebRequest (called as wget, which is Invoke-WebRequest there) $parse",
+        "warning: 5:1: $s parses the response of Invoke-WebRequest (called as curl, which is Invoke-WebRequest there) $parse")
+    , @('Install', @'
+$ProgressPreference = 'SilentlyContinue'
+Invoke-RestMethod https://example.com/release.json
+[Net.ServicePointManager]::SecurityProtocol = 'Tls12'
+(New-Object Net.WebClient).DownloadFile('https://example.com/a.zip', 'a.zip')
+'@, "warning: 2:1: $s $tls Invoke-RestMethod$tlsEnd")
+    , @('Install', @'
+[Net.ServicePointManager]::SecurityProtocol = [Net.SecurityProtocolType]::Tls11
+if ($PSVersionTable.PSVersion.Major -ge 7) { [Net.ServicePointManager]::SecurityProtocol = 'Tls12' }
+[Net.WebClient]::new().DownloadString('https://example.com')
+'@, "warning: 3:24: $s $tls a WebClient's DownloadString$tlsEnd")
+    , @('Install', @'
+function Get-Package { Start-BitsTransfer https://example.com/a.zip a.zip }
+if ([Net.ServicePointManager]::SecurityProtocol -ne 0) { [Net.ServicePointManager]::SecurityProtocol = [Net.ServicePointManager]::SecurityProtocol -bor [Net.SecurityProtocolType]::Tls12 }
+Get-Package
+Install-Module Pester -Scope CurrentUser
+'@)
+    , @('Install', @"
+$tls12
+function Expand-Files {
+    `$ProgressPreference = 'SilentlyContinue'
+    Expand-Archive a.zip a
+}
+if (`$PSVersionTable.PSVersion.Major -ge 7) { `$ProgressPreference = 'SilentlyContinue' }
+Invoke-RestMethod https://example.com/release.json
+Invoke-WebRequest https://example.com/b.zip -OutFile b.zip -UseBasicParsing
+Expand-Archive b.zip b
+"@, "warning: 8:1: $s draws a progress bar for Invoke-WebRequest $progress")
+    , @('Install', "$tls12`niwr https://example.com/a.zip -OutFile a.zip -UseBasicParsing -ProgressAction SilentlyContinue",
+        "error: 2:63: $s has no parameter -ProgressAction on Invoke-WebRequest (called as iwr)")
+    , @('Install', @'
+'done' > install.log
+Get-Date >> install.log
+$settings | Out-File settings.ini
+Set-Content config.json $json
+Add-Content -Path mod.cfg -Value 'name=Yorn' -Encoding UTF8
+git status 2> git-errors.txt
+'@, "warning: 1:8: $s $utf16 >, where PowerShell 7 writes UTF-8 without one", "warning: 2:10: $s $utf16 >>, where PowerShell 7 writes UTF-8 without one",
+        "warning: 3:13: $s $utf16 Out-File $noMark", "warning: 4:1: $s $ansi Set-Content $noMark",
+        "warning: 5:56: $s writes a UTF-8 byte-order mark with -Encoding UTF8 on Add-Content, where PowerShell 7 writes none",
+        "warning: 6:12: $s $utf16 >, where PowerShell 7 writes UTF-8 without one")
+    , @('Install', @'
+git status > $null
+git status 2>&1 | Out-Null
+'x' | Out-File (Join-Path $PSScriptRoot 'Setup.ps1')
+$module = Join-Path $PSScriptRoot 'Yorn.psm1'
+Set-Content $module $text
+Set-Content a.psd1 '@{}' -Encoding UTF8
+Set-Content a.txt $text -Encoding ASCII
+Out-File a.txt -InputObject $text -Encoding $encoding
+Set-Content version.txt '1.0.0'
+[IO.File]::WriteAllText("$PWD\a.txt", $text, (New-Object Text.UTF8Encoding $false))
+if ($PSVersionTable.PSVersion.Major -ge 6) { Set-Content a.txt $text }
+Set-Content a.bin $bytes -AsByteStream
+'@, "error: 12:26: $s has no parameter -AsByteStream on Set-Content")
+    # A path variable is read in the function it is used in, where that
+    # function assigns it.
+    , @('Install', @'
+function Save-Module { $path = Join-Path $PSScriptRoot 'Yorn.psm1'; Set-Content $path $text }
+function Save-Config { $path = Join-Path $env:APPDATA 'yorn.cfg'; Set-Content $path $text }
+function Save-Other { $path = Join-Path $PSScriptRoot 'Other.psm1'; Set-Content $path $text }
+Save-Module; Save-Config; Save-Other
+'@, "warning: 2:67: $s $ansi Set-Content $noMark")
+    , @('Install', @'
+$ErrorActionPreference = 'Stop'
+git fetch 2>&1 | Out-Null
+& "$env:ProgramFiles\Git\bin\git.exe" fetch 2>$null
+$ErrorActionPreference = 'Continue'
+git fetch 2>&1
+$ErrorActionPreference = 'Stop'
+Get-Item x 2>$null
+git fetch
+& $git fetch 2>&1
+cmd.exe /c "git fetch 2>&1"
+'@, "warning: 2:11: $s stops the script at the first line that git writes to stderr, since 2>&1 $stderr",
+        "warning: 3:45: $s stops the script at the first line that `"`$env:ProgramFiles\Git\bin\git.exe`" writes to stderr, since 2>`$null $stderr")
+    , @('Install', @'
+[CmdletBinding()]
+param([string] $Root = (Split-Path $PSScriptRoot), [string] $Log = "$PSCommandPath.log",
+    [Parameter(ValueFromRemainingArguments = $true)] $Rest)
+'@, "error: 2:36: $s leaves `$PSScriptRoot empty in the parameter defaults of an advanced script, so the default of -Root is wrong or fails there",
+        "error: 2:69: $s leaves `$PSCommandPath empty in the parameter defaults of an advanced script, so the default of -Log is wrong or fails there")
+    , @('Install', @'
+param([string] $Root = $PSScriptRoot, $Rest)
+function Get-Root { [CmdletBinding()] param([string] $Root = $PSScriptRoot) $Root }
+'@)
+    , @('Install', @'
+if (!$IsWindows) { Write-Warning 'not Windows' }
+$onOther = $IsWindows -ne $true
+if ($IsWindows -eq $false) { throw 'not Windows' }
+if ($PSEdition -eq 'Core' -and -not $IsWindows) { throw 'This installer runs on Windows' }
+if (-not $IsWindows) { throw 'This installer runs on Windows' }
+'installing'
+'@, "warning: 1:5: $s does not set `$IsWindows, so ``!`$IsWindows`` is true there, on Windows",
+        "warning: 2:12: $s does not set `$IsWindows, so ```$IsWindows -ne `$true`` is true there, on Windows",
+        "warning: 3:5: $s does not set `$IsWindows: there it reads as `$null, or stops a script under Set-StrictMode",
+        "error: 5:5: $s does not set `$IsWindows, so ``-not `$IsWindows`` is true there and this branch throws on every Windows machine")
+    , @('Install', "if (`$PSVersionTable.PSVersion.Major -lt 6) { `$IsWindows = `$true }`nif (-not `$IsWindows) { exit 1 }`n'installing'")
+    , @('Install', "if (-not `$IsWindows) { Write-Error 'Windows only'; return }`n'installing'",
+        "error: 1:5: $s does not set `$IsWindows, so ``-not `$IsWindows`` is true there and this branch returns from the script on every Windows machine")
+    # Each of them says how to write it for 5.1.
+    , @('Install', @'
+[CmdletBinding()]
+param([string] $Root = $PSScriptRoot, [string] $Log = "$PSCommandPath.log", [Parameter(ValueFromRemainingArguments = $true)] $Rest)
+$ErrorActionPreference = 'Stop'
+$onOther = !$IsWindows
+Invoke-WebRequest https://example.com/a.zip -OutFile a.zip
+$page = curl https://example.com
+git fetch 2>&1
+'done' > install.log
+Get-Date >> install.log
+Add-Content mod.cfg $line
+if (-not $IsWindows) { throw 'This installer runs on Windows' }
+'@,
+        "error: 2:24: $s leaves `$PSScriptRoot empty in the parameter defaults of an advanced script, so the default of -Root is wrong or fails there",
+        'note: 2:24: write instead: the default in the body: `param([string] $Root)`, then first `if (-not $Root) { $Root = $PSScriptRoot }`',
+        "error: 2:56: $s leaves `$PSCommandPath empty in the parameter defaults of an advanced script, so the default of -Log is wrong or fails there",
+        'note: 2:56: write instead: the default in the body: `param([string] $Log)`, then first `if (-not $Log) { $Log = "$PSCommandPath.log" }`',
+        "warning: 4:12: $s does not set `$IsWindows, so ``!`$IsWindows`` is true there, on Windows",
+        'note: 4:12: write instead: `($PSVersionTable.PSEdition -eq ''Core'' -and -not $IsWindows)`, false in 5.1',
+        "warning: 5:1: $s draws a progress bar for Invoke-WebRequest as it goes, which makes it many times slower, unless `$ProgressPreference is 'SilentlyContinue'",
+        'note: 5:1: write instead: `$ProgressPreference = ''SilentlyContinue''` at the top of the script',
+        "warning: 5:1: $s may offer only SSL 3 and TLS 1.0 to the server for Invoke-WebRequest, and fails against one that requires TLS 1.2, unless the script adds TLS 1.2 to [Net.ServicePointManager]::SecurityProtocol before it",
+        'note: 5:1: write instead: `if ([Net.ServicePointManager]::SecurityProtocol -ne 0) { [Net.ServicePointManager]::SecurityProtocol = [Net.ServicePointManager]::SecurityProtocol -bor [Net.SecurityProtocolType]::Tls12 }` before the first download, which keeps SystemDefault (0)',
+        "warning: 6:9: $s parses the response of Invoke-WebRequest (called as curl, which is Invoke-WebRequest there) with Internet Explorer's engine unless -UseBasicParsing is given, and stops where that engine is missing or was never started (Server Core, a new user profile, SYSTEM or a service account)",
+        'note: 6:9: write instead: `curl.exe ...`, the program that PowerShell 7 runs for curl, or `Invoke-WebRequest -UseBasicParsing ...`',
+        "warning: 7:11: $s stops the script at the first line that git writes to stderr, since 2>&1 makes each line an error there and `$ErrorActionPreference is 'Stop'; PowerShell 7.2 and later do not",
+        'note: 7:11: write instead: `$ErrorActionPreference = ''Continue''` before the call and `''Stop''` after it, then `if ($LASTEXITCODE -ne 0) { throw ''failed'' }`',
+        "warning: 8:8: $s writes UTF-16LE with a byte-order mark through >, where PowerShell 7 writes UTF-8 without one",
+        'note: 8:8: write instead: `[IO.File]::WriteAllLines($path, [string[]] $lines)` with a full $path: UTF-8 without a byte-order mark in 5.1 and 7',
+        "warning: 9:10: $s writes UTF-16LE with a byte-order mark through >>, where PowerShell 7 writes UTF-8 without one",
+        'note: 9:10: write instead: `[IO.File]::AppendAllLines($path, [string[]] $lines)` with a full $path: UTF-8 without a byte-order mark in 5.1 and 7',
+        "warning: 10:1: $s writes the ANSI code page through Add-Content without -Encoding, where PowerShell 7 writes UTF-8 without a byte-order mark",
+        'note: 10:1: write instead: `[IO.File]::AppendAllLines($path, [string[]] $lines)` with a full $path: UTF-8 without a byte-order mark in 5.1 and 7',
+        "error: 11:5: $s does not set `$IsWindows, so ``-not `$IsWindows`` is true there and this branch throws on every Windows machine",
+        'note: 11:5: write instead: `if ($PSVersionTable.PSEdition -eq ''Core'' -and -not $IsWindows) { throw ''This installer runs on Windows'' }`')
     # Read as 5.1 reads the file: each byte-order mark, UTF-32 first.
     , @('Install', [byte[]] (@(0xFF, 0xFE, 0, 0) + [System.Text.Encoding]::UTF32.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
     , @('Install', [byte[]] (@(0, 0, 0xFE, 0xFF) + [System.Text.UTF32Encoding]::new($true, $false).GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
@@ -339,9 +501,14 @@ $Conditions = @(
 # that run on 5.1 must pass, and scripts that need 7 must be refused. They
 # lie beside the PowerShell that runs this (the .NET tool's win/ folder);
 # with a PowerShell installed otherwise, these rows are skipped and said so.
+# PowerShellGet writes files in 5.1's encodings (CLIXML through Out-File, a
+# project file, a manifest), which it reads back in 5.1 itself.
 $windowsFolder = Join-Path $PSHOME '../win'
+$outFile = "Out-File (called as Microsoft.PowerShell.Utility\Out-File)"
 $Shipped = @(
-    , @('Modules/PowerShellGet/PSModule.psm1')
+    , @('Modules/PowerShellGet/PSModule.psm1', "warning: 1027:5: $s $utf16 $outFile $noMark", "warning: 4579:9: $s $ansi Set-Content $noMark",
+        "warning: 6196:9: $s $utf16 $outFile $noMark", "warning: 6214:9: $s $utf16 $outFile $noMark",
+        "warning: 14034:17: $s $ansi Set-Content (called as Microsoft.PowerShell.Management\Set-Content) $noMark")
     , @('Modules/PackageManagement/PackageProviderFunctions.psm1')
     , @('Modules/Microsoft.PowerShell.Archive/Microsoft.PowerShell.Archive.psm1')
     , @('Modules/PSDiagnostics/PSDiagnostics.psm1')
@@ -349,7 +516,8 @@ $Shipped = @(
     , @('RegisterMicrosoftUpdate.ps1', "error: 45:8: $s has no command Start-ThreadJob")
     , @('pwsh.profile.resource.ps1', "error: 48:47: $s has no parameter -EnumsAsStrings on ConvertTo-Json",
         "error: 91:146: $s has no parameter -EnumsAsStrings on ConvertTo-Json", "error: 92:140: $s has no parameter -EnumsAsStrings on ConvertTo-Json",
-        "error: 93:146: $s has no parameter -EnumsAsStrings on ConvertTo-Json", "error: 94:153: $s has no parameter -EnumsAsStrings on ConvertTo-Json")
+        "error: 93:146: $s has no parameter -EnumsAsStrings on ConvertTo-Json", "error: 94:153: $s has no parameter -EnumsAsStrings on ConvertTo-Json",
+        "warning: 147:17: $s $ansi Set-Content $noMark")
 )
 
 $check = Get-Module check-scripts

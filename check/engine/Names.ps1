@@ -39,7 +39,7 @@ function Get-CommandTarget($Context, [string] $Written) {
 # installs is there.
 function Test-Command51($Context, [string] $Name) {
     if ($Known.CommandsOnly7.ContainsKey($Name)) { return $Context.Modules.Contains($Known.CommandsOnly7[$Name]) }
-    if ($Known.Commands.ContainsKey($Name) -or $Known.Common51.Contains($Name)) { return $true }
+    if ($Known.Commands.ContainsKey($Name) -or $Known.Common51.Contains($Name) -or $Known.Commands51.ContainsKey($Name)) { return $true }
     return $null
 }
 

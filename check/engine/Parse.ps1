@@ -62,7 +62,7 @@ function Get-AssemblyShortName([string] $Written) {
 # of its own accelerators, or a type of an assembly the script loads with
 # using assembly.
 function Test-ClassType51([ScriptBlockAst] $Tree, [string] $Written) {
-    if ($Known.AcceleratorsOnly51.ContainsKey($Written)) { return $true }
+    if ($Known.Accelerators51.ContainsKey($Written)) { return $true }
     $loaded = New-NameSet @($Tree.UsingStatements | Where-Object { "$($_.UsingStatementKind)" -eq 'Assembly' } | ForEach-Object { Get-AssemblyShortName $_.Name.Value })
     $namespaces = @($Tree.UsingStatements | Where-Object { "$($_.UsingStatementKind)" -eq 'Namespace' } | ForEach-Object { $_.Name.Value })
     foreach ($candidate in @($Written, "System.$Written") + @($namespaces | ForEach-Object { "$_.$Written" })) {

@@ -152,7 +152,13 @@ function Get-ParameterVerdict([string] $Command, [string] $Spelled) {
     $verdict = @{ Name = $null; Only7 = $false }
     if ($parameter) {
         $only7 = $Known.CommonOnly7.Contains($parameter) -or ($null -ne $entry -and $entry.Only7.Contains($parameter))
-        if ($only7) {
+        $command51 = Get-Command51 $Command
+        if ($only7 -and $null -ne $command51) {
+            # 5.1's own names and aliases say whether the spelling binds
+            # there (Test-Connection -TTL is 5.1's alias of -TimeToLive,
+            # and 7's of -MaxHops).
+            if ($null -ne (Find-Parameters51 $command51 $Spelled)) { $only7 = $false }
+        } elseif ($only7) {
             $names51 = @(
                 if ($null -ne $entry) {
                     foreach ($name in $entry.Parameters.Keys) {
@@ -170,6 +176,47 @@ function Get-ParameterVerdict([string] $Command, [string] $Spelled) {
     }
     $ParameterVerdicts[$key] = $verdict
     $verdict
+}
+
+# The parameters that 5.1's command (Get-Command51) binds by name: its own,
+# with 5.1's aliases of each, and 5.1's common parameters.
+function Get-Parameters51($Command51) {
+    $all = $Command51['Bindable']
+    if ($null -eq $all) {
+        $all = New-NameTable
+        foreach ($name in $Command51.Parameters.Keys) { $all[$name] = $Command51.Parameters[$name] }
+        foreach ($name in $Known.CommonParameters.Keys) {
+            if (-not $Known.CommonOnly7.Contains($name)) { $all[$name] = $Known.CommonParameters[$name] }
+        }
+        $Command51.Bindable = $all
+    }
+    $all
+}
+
+# The parameters of 5.1's command that a spelling binds to, as 5.1 binds
+# it: its own name or alias, else every parameter whose name or alias it
+# starts (one binds; more are ambiguous). $null when none.
+function Find-Parameters51($Command51, [string] $Spelled) {
+    $key = "?$Spelled"
+    if ($Command51.ContainsKey($key)) {
+        $found = $Command51[$key]
+        if ($null -eq $found) { return $null }
+        return , $found
+    }
+    $parameters = Get-Parameters51 $Command51
+    $found = $null
+    $starting = [System.Collections.Generic.List[string]]::new()
+    foreach ($name in $parameters.Keys) {
+        foreach ($candidate in @($name) + $parameters[$name]) {
+            if ($candidate -eq $Spelled) { $found = [string[]] @($name); break }
+            if ($candidate.StartsWith($Spelled, [StringComparison]::OrdinalIgnoreCase) -and -not $starting.Contains($name)) { $starting.Add($name) }
+        }
+        if ($null -ne $found) { break }
+    }
+    if ($null -eq $found -and $starting.Count -gt 0) { $found = $starting.ToArray() }
+    $Command51[$key] = $found
+    if ($null -eq $found) { return $null }
+    , $found
 }
 
 # Whether 7 takes an -Encoding value that 5.1 does not: its own names, a

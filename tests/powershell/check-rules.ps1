@@ -225,6 +225,9 @@ Write-Output bell`e
     , @('Install', "function Show-It([System.Windows.Forms.Form] `$Form) { }`n[System.Windows.Forms.Form]::new()`nif (`$PSVersionTable.PSVersion.Major -ge 7) { [System.Drawing.Color]::Red }`n[System.Drawing.Color]::Blue",
         "warning: 1:18: $s does not load System.Windows.Forms by itself: add ``Add-Type -AssemblyName System.Windows.Forms`` before using System.Windows.Forms.Form",
         "warning: 4:1: $s does not load System.Drawing by itself: add ``Add-Type -AssemblyName System.Drawing`` before using System.Drawing.Color")
+    # 5.1's own view of its commands: positions, parameter aliases, aliases.
+    , @('Install', "Test-Connection yorn.example -TTL 64 -Count 1`nTest-Connection yorn.example -MaxHops 64",
+        "error: 2:30: $s has no parameter -MaxHops on Test-Connection")
     # Read as 5.1 reads the file: each byte-order mark, UTF-32 first.
     , @('Install', [byte[]] (@(0xFF, 0xFE, 0, 0) + [System.Text.Encoding]::UTF32.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
     , @('Install', [byte[]] (@(0, 0, 0xFE, 0xFF) + [System.Text.UTF32Encoding]::new($true, $false).GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")

@@ -226,6 +226,19 @@ Write-Output bell`e
         "warning: 1:18: $s does not load System.Windows.Forms by itself: add ``Add-Type -AssemblyName System.Windows.Forms`` before using System.Windows.Forms.Form",
         "warning: 4:1: $s does not load System.Drawing by itself: add ``Add-Type -AssemblyName System.Drawing`` before using System.Drawing.Color")
     # 5.1's own view of its commands: positions, parameter aliases, aliases.
+    , @('Install', @'
+Join-Path $PSScriptRoot 'lib' 'Helpers.ps1'
+Join-Path (Join-Path $PSScriptRoot 'lib') 'Helpers.ps1'
+Write-Output one two three four
+Get-ChildItem -Recurse . *.txt
+Get-ChildItem -Recurse . *.txt extra
+Get-Content -Tail:5 a.log b.log
+Join-Path @parts a b c
+Out-Null x
+'@, "error: 1:31: $s takes at most 2 positional arguments for Join-Path and stops at this 3rd one",
+        "error: 5:32: $s takes at most 2 positional arguments for Get-ChildItem and stops at this 3rd one",
+        "error: 6:27: $s takes one positional argument at most for Get-Content and stops at this 2nd one",
+        "error: 8:10: $s takes no positional argument for Out-Null and stops at this one")
     , @('Install', "Test-Connection yorn.example -TTL 64 -Count 1`nTest-Connection yorn.example -MaxHops 64",
         "error: 2:30: $s has no parameter -MaxHops on Test-Connection")
     # Read as 5.1 reads the file: each byte-order mark, UTF-32 first.

@@ -241,6 +241,24 @@ Out-Null x
         "error: 8:10: $s takes no positional argument for Out-Null and stops at this one")
     , @('Install', "Test-Connection yorn.example -TTL 64 -Count 1`nTest-Connection yorn.example -MaxHops 64",
         "error: 2:30: $s has no parameter -MaxHops on Test-Connection")
+    , @('Install', @'
+curl -fsSL https://example.com/yorn.zip -o yorn.zip
+wget https://example.com/yorn.zip
+sc stop MySvc
+curl.exe -fsSL https://example.com/yorn.zip -o yorn.zip
+iwr https://example.com/yorn.zip -OutFile yorn.zip
+trcm Yorn { 1 }
+'@, "error: 1:1: $s runs Invoke-WebRequest for curl, where PowerShell 7 on Windows runs curl.exe, which 5.1 runs only when written curl.exe",
+        "error: 2:1: $s runs Invoke-WebRequest for wget, where PowerShell 7 has no such alias and runs the program wget of Linux or macOS, or of Windows where one is installed",
+        "error: 3:1: $s runs Set-Content for sc, where PowerShell 7 on Windows runs sc.exe, which 5.1 runs only when written sc.exe")
+    , @('Install', @'
+function sc { sc.exe @args }
+Set-Alias wget Invoke-WebRequest
+sc stop MySvc
+wget https://example.com/yorn.zip -OutFile yorn.zip
+if ($PSVersionTable.PSVersion.Major -ge 7) { curl -fsSL https://example.com/yorn.zip -o yorn.zip }
+curl https://example.com/yorn.zip
+'@, "error: 6:1: $s runs Invoke-WebRequest for curl, where PowerShell 7 on Windows runs curl.exe, which 5.1 runs only when written curl.exe")
     # Read as 5.1 reads the file: each byte-order mark, UTF-32 first.
     , @('Install', [byte[]] (@(0xFF, 0xFE, 0, 0) + [System.Text.Encoding]::UTF32.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
     , @('Install', [byte[]] (@(0, 0, 0xFE, 0xFF) + [System.Text.UTF32Encoding]::new($true, $false).GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")

@@ -82,6 +82,15 @@ function Get-NotLoadedAssembly([string] $FullName) {
     if ($Known.NotLoaded.ContainsKey($namespace)) { return $Known.NotLoaded[$namespace] }
 }
 
+# The assembly that only PowerShell 7 ships (Newtonsoft.Json) which holds
+# a type that .NET Framework 4.8 lacks, or $null.
+function Get-AssemblyOnly7([string] $FullName) {
+    $only7 = $Known.AssembliesOnly7
+    if ($only7.ContainsKey($FullName)) { return $only7[$FullName] }
+    $namespace = "$($FullName.Substring(0, [Math]::Max(0, $FullName.LastIndexOf('.')))).*"
+    if ($only7.ContainsKey($namespace)) { return $only7[$namespace] }
+}
+
 # The full name a type name written in the script stands for, as far as
 # the data knows it: an accelerator, the name itself, System. in front,
 # or under one of the script's using namespaces; the first candidate that
@@ -95,7 +104,7 @@ function Resolve-TypeName($Context, [string] $Name) {
     foreach ($candidate in $candidates) {
         $spelled = $null
         if ($Known.KnownTypes.TryGetValue($candidate, [ref] $spelled)) { $resolved = $spelled; break }
-        if ((Test-NamespaceOnly7 $candidate) -or (Get-NotLoadedAssembly $candidate)) { $resolved = $candidate; break }
+        if ((Test-NamespaceOnly7 $candidate) -or (Get-NotLoadedAssembly $candidate) -or (Get-AssemblyOnly7 $candidate)) { $resolved = $candidate; break }
     }
     $Context.TypeNames[$Name] = $resolved
     $resolved

@@ -54,7 +54,7 @@ function Find-UsingStatement([ScriptBlockAst] $Tree, [IScriptExtent] $At) {
 # name with version and key, or for a path to the .dll.
 function Get-AssemblyShortName([string] $Written) {
     $name = $Written.Split(',')[0].Trim()
-    if ($name.EndsWith('.dll', [StringComparison]::OrdinalIgnoreCase)) { $name = [System.IO.Path]::GetFileNameWithoutExtension($name) }
+    if ($name.EndsWith('.dll', [StringComparison]::OrdinalIgnoreCase)) { $name = [System.IO.Path]::GetFileNameWithoutExtension($name.Replace('\', '/')) }
     $name
 }
 

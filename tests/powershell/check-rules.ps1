@@ -221,7 +221,8 @@ Write-Output bell`e
         "error: 2:1: $s has no ranges of letters: it takes both ends of ``[char]'a'..[char]'f'`` for numbers")
     # Types resolved from the data, not from the PowerShell that checks.
     , @('Install', "using namespace System.IO`n[Path]::GetRelativePath('a', 'b')`n[Text.Json.JsonSerializer]::Serialize(1)`n[semver] '1.0.0'",
-        "error: 2:9: $fx has no static member GetRelativePath on System.IO.Path", "error: 3:1: $fx has no type System.Text.Json.JsonSerializer")
+        "error: 2:9: $fx has no static member GetRelativePath on System.IO.Path", "error: 3:1: $fx has no type System.Text.Json.JsonSerializer",
+        "error: 4:1: $s has no type [semver]: it is PowerShell 7's short name for System.Management.Automation.SemanticVersion")
     , @('Install', "function Show-It([System.Windows.Forms.Form] `$Form) { }`n[System.Windows.Forms.Form]::new()`nif (`$PSVersionTable.PSVersion.Major -ge 7) { [System.Drawing.Color]::Red }`n[System.Drawing.Color]::Blue",
         "warning: 1:18: $s does not load System.Windows.Forms by itself: add ``Add-Type -AssemblyName System.Windows.Forms`` before using System.Windows.Forms.Form",
         "warning: 4:1: $s does not load System.Drawing by itself: add ``Add-Type -AssemblyName System.Drawing`` before using System.Drawing.Color")
@@ -259,6 +260,32 @@ wget https://example.com/yorn.zip -OutFile yorn.zip
 if ($PSVersionTable.PSVersion.Major -ge 7) { curl -fsSL https://example.com/yorn.zip -o yorn.zip }
 curl https://example.com/yorn.zip
 '@, "error: 6:1: $s runs Invoke-WebRequest for curl, where PowerShell 7 on Windows runs curl.exe, which 5.1 runs only when written curl.exe")
+    # PowerShell 7's own type names, and the assemblies it ships.
+    , @('Install', @'
+[semver] '1.0.0'
+$x = [uint] 1 + [ushort] 1 + [ulong] 1 + [short] 1 + [uint32] 1 + [int16] 1
+function Set-Name { param([ValidateNotNullOrWhiteSpace()] [string] $Name, [ArgumentCompletions('a', 'b')] $Letter, [ValidateNotNullOrEmpty()] $Other) }
+[Newtonsoft.Json.JsonConvert]::SerializeObject(1)
+[wmiclass] 'Win32_Process'; [adsi] 'WinNT://.'; $h = [ordered] @{ a = 1 }
+[System.Collections.Generic.List[semver]]::new()
+'@, "error: 1:1: $s has no type [semver]: it is PowerShell 7's short name for System.Management.Automation.SemanticVersion",
+        "error: 2:6: $s has no type [uint]: it is PowerShell 7's short name for System.UInt32",
+        "error: 2:17: $s has no type [ushort]: it is PowerShell 7's short name for System.UInt16",
+        "error: 2:30: $s has no type [ulong]: it is PowerShell 7's short name for System.UInt64",
+        "error: 2:42: $s has no type [short]: it is PowerShell 7's short name for System.Int16",
+        "error: 3:27: $s has no attribute [ValidateNotNullOrWhiteSpace()]: it is PowerShell 7's short name for System.Management.Automation.ValidateNotNullOrWhiteSpaceAttribute, which PowerShell 7.4 added",
+        "error: 3:75: $s has no attribute [ArgumentCompletions()]: it is PowerShell 7's short name for System.Management.Automation.ArgumentCompletionsAttribute, which PowerShell 6.0 added",
+        "error: 4:1: $s has no type [Newtonsoft.Json.JsonConvert]: it comes with Newtonsoft.Json, an assembly that PowerShell 7 ships and .NET Framework 4.8 lacks",
+        "error: 6:1: $s has no type [semver]: it is PowerShell 7's short name for System.Management.Automation.SemanticVersion")
+    , @('Install', @'
+Add-Type -Path (Join-Path $PSScriptRoot 'Newtonsoft.Json.dll')
+[Newtonsoft.Json.JsonConvert]::SerializeObject(1)
+'@)
+    , @('Install', @'
+Add-Type -LiteralPath 'lib\Newtonsoft.Json.dll'
+[Newtonsoft.Json.JsonConvert]::SerializeObject(1)
+[Markdig.Markdown]::ToHtml('# Yorn')
+'@, "error: 3:1: $s has no type [Markdig.Markdown]: it comes with Markdig.Signed, an assembly that PowerShell 7 ships and .NET Framework 4.8 lacks")
     # Read as 5.1 reads the file: each byte-order mark, UTF-32 first.
     , @('Install', [byte[]] (@(0xFF, 0xFE, 0, 0) + [System.Text.Encoding]::UTF32.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
     , @('Install', [byte[]] (@(0, 0, 0xFE, 0xFF) + [System.Text.UTF32Encoding]::new($true, $false).GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")

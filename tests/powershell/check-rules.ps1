@@ -286,6 +286,16 @@ Add-Type -LiteralPath 'lib\Newtonsoft.Json.dll'
 [Newtonsoft.Json.JsonConvert]::SerializeObject(1)
 [Markdig.Markdown]::ToHtml('# Yorn')
 '@, "error: 3:1: $s has no type [Markdig.Markdown]: it comes with Markdig.Signed, an assembly that PowerShell 7 ships and .NET Framework 4.8 lacks")
+    # Static methods, by their number of arguments.
+    , @('Install', @'
+[IO.File]::Move($from, $to, $true)
+[IO.File]::Move($from, $to)
+[Enum]::Parse([DayOfWeek], 'Monday', $true)
+[Math]::DivRem(7, 2)
+[System.Math]::DivRem(7, 2, [ref] $rest)
+[DayOfWeek]::Parse('Monday')
+'@, "error: 1:12: $fx has no overload of System.IO.File::Move that takes 3 arguments: it takes 2",
+        "error: 4:9: $fx has no overload of System.Math::DivRem that takes 2 arguments: it takes 3")
     # Read as 5.1 reads the file: each byte-order mark, UTF-32 first.
     , @('Install', [byte[]] (@(0xFF, 0xFE, 0, 0) + [System.Text.Encoding]::UTF32.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
     , @('Install', [byte[]] (@(0, 0, 0xFE, 0xFF) + [System.Text.UTF32Encoding]::new($true, $false).GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")

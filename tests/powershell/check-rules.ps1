@@ -13,6 +13,8 @@ Import-Module (Join-Path $project 'check/check-scripts.psm1')
 $s = 'Windows PowerShell 5.1, which the launcher starts,'
 $fx = "$s runs on .NET Framework 4.8, which"
 $remaining = 'param([Parameter(ValueFromRemainingArguments = $true)] $Rest)'
+$b14393 = 'Windows PowerShell 5.1.14393.206, as on Windows 10 1607 and Windows Server 2016'
+$b17763 = 'Windows PowerShell 5.1.17763.134, as on Microsoft Windows 10 Pro 10.0.17763.0'
 $Rows = @(
     # What 5.1 cannot parse
     , @('Optimize', "param([int] `$FPS)`n`$x = (1", "error: 2:8: Missing closing ')' in expression.")
@@ -296,6 +298,14 @@ Add-Type -LiteralPath 'lib\Newtonsoft.Json.dll'
 [DayOfWeek]::Parse('Monday')
 '@, "error: 1:12: $fx has no overload of System.IO.File::Move that takes 3 arguments: it takes 2",
         "error: 4:9: $fx has no overload of System.Math::DivRem that takes 2 arguments: it takes 3")
+    # Commands of one 5.1 build: a warning, once a command.
+    , @('Install', @'
+Get-VM
+if (Get-Command Get-VM -ErrorAction SilentlyContinue) { Get-VM | Stop-VM }
+Get-StorageBusDisk
+Get-VM
+'@, "warning: 1:1: $s has Get-VM (module Hyper-V) only where Windows brings that module: the check's data of $b14393, has it; that of $b17763, does not",
+        "warning: 3:1: $s has Get-StorageBusDisk (module StorageBusCache) only where Windows brings that module: the check's data of $b17763, has it; that of $b14393, does not")
     # Read as 5.1 reads the file: each byte-order mark, UTF-32 first.
     , @('Install', [byte[]] (@(0xFF, 0xFE, 0, 0) + [System.Text.Encoding]::UTF32.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
     , @('Install', [byte[]] (@(0, 0, 0xFE, 0xFF) + [System.Text.UTF32Encoding]::new($true, $false).GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
@@ -406,5 +416,28 @@ foreach ($condition in $Conditions) {
         [Console]::Error.WriteLine("the condition ($($condition[0])) after:`n$text`nexpected $($condition[1]), got $got`n")
     }
 }
-"$($Rows.Count) rows and $($Conditions.Count) conditions of the author's check, $failures failed"
+# A parameter that one 5.1 build has and the other lacks: none of 7.6's
+# commands has one in the data, so Test-Connection's -Protocol is made one
+# of 14393's for this row alone.
+$text = "Test-Connection yorn.example -Protocol WSMan`nTest-Connection yorn.example -Count 1"
+$want = "warning: Install-Yorn-UI.ps1:1:30: $s has -Protocol of Test-Connection only where Windows brings it: the check's data of $b14393, has it; that of $b17763, does not"
+$got = & $check {
+    param([string] $Text)
+    $real = $Known.Commands51['Test-Connection']
+    $faked = (Get-Command51 'Test-Connection').Clone()
+    $faked.Only14393 = New-NameSet 'Protocol'
+    $Known.Commands51['Test-Connection'] = $faked
+    try {
+        $parsed = Read-ScriptTree $Text 'Install-Yorn-UI.ps1'
+        $context = New-CheckContext 'Install-Yorn-UI.ps1' $parsed.Text $parsed.Tree $parsed.Tokens
+        foreach ($finding in Find-CommandOneBuild51 $context) { Format-Finding $finding }
+    } finally {
+        $Known.Commands51['Test-Connection'] = $real
+    }
+} $text
+if ("$got" -cne $want) {
+    $failures++
+    [Console]::Error.WriteLine("a parameter of one build:`n$text`nexpected:`n$want`ngot:`n$($got -join "`n")`n")
+}
+"$($Rows.Count + 1) rows and $($Conditions.Count) conditions of the author's check, $failures failed"
 if ($failures -gt 0) { exit 1 }

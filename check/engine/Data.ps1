@@ -99,6 +99,15 @@ function Get-Command51([string] $Name) {
     $entry
 }
 
+# 4.8's overloads of a type's static methods (StaticOverloads48): method
+# -> ranges [least, most] of argument counts, or $null for a type the table
+# does not list; read from the data when a script first asks.
+function Get-Overloads48([string] $Type) {
+    $methods = $Known.Overloads48[$Type]
+    if ($methods -is [System.Text.Json.JsonElement]) { $methods = $Known.Overloads48[$Type] = ConvertFrom-JsonValue $methods }
+    $methods
+}
+
 # A table of the generated data that Read-CheckData does not shape, as
 # PowerShell values, read when a rule first asks for it.
 function Get-GeneratedTable([string] $Name) {
@@ -143,6 +152,11 @@ function Read-CheckData([string] $Folder) {
         # The types of the assemblies that only PowerShell 7 ships, by full
         # name or "Namespace.*", with the assembly.
         AssembliesOnly7    = New-NameTable
+        # 4.8's overloads of the static methods where .NET 10 takes another
+        # number of arguments, by type, as read (Get-Overloads48).
+        Overloads48        = New-NameTable
+        # The commands of one 5.1 build: name -> "BUILD MODULE".
+        CommandBuilds51    = New-NameTable
         CommonSwitches51   = New-NameSet $own.CommonSwitches51
         ProgramsOf7        = New-NameSet $own.ProgramsOf7
         Modules51          = New-NameSet $own.Modules51
@@ -185,6 +199,14 @@ function Read-CheckData([string] $Folder) {
             }
             'StaticMembersOnly7' { foreach ($type in $value.EnumerateObject()) { $data.MembersOnly7[$type.Name] = $type.Value } }
             'Commands51' { foreach ($command in $value.EnumerateObject()) { $data.Commands51[$command.Name] = $command.Value } }
+            'StaticOverloads48' { foreach ($type in $value.EnumerateObject()) { $data.Overloads48[$type.Name] = $type.Value } }
+            'CommandsOneBuild51' {
+                foreach ($build in $value.EnumerateObject()) {
+                    foreach ($module in $build.Value.EnumerateObject()) {
+                        foreach ($command in $module.Value.EnumerateArray()) { $data.CommandBuilds51[$command.GetString()] = "$($build.Name) $($module.Name)" }
+                    }
+                }
+            }
             'Accelerators7' { foreach ($accelerator in $value.EnumerateObject()) { $data.Accelerators[$accelerator.Name] = $accelerator.Value.GetString() } }
             'Accelerators51' { foreach ($accelerator in $value.EnumerateObject()) { $data.Accelerators51[$accelerator.Name] = $accelerator.Value.GetString() } }
             'AssembliesOnly7' {
@@ -228,11 +250,10 @@ function Read-CheckData([string] $Folder) {
     foreach ($names in $data.TypesOnly7, $data.MembersOnly7.Keys, $data.NotLoaded.Keys, $data.Accelerators.Values, $data.Accelerators51.Values, $data.CatchesAll) {
         $known.UnionWith([string[]] @($names))
     }
-    foreach ($table in 'PowerShellTypesOnly7', 'StaticOverloads48') {
-        $element = [System.Text.Json.JsonElement]::new()
-        if ($generated.TryGetProperty($table, [ref] $element)) {
-            foreach ($type in $element.EnumerateObject()) { [void] $known.Add($type.Name) }
-        }
+    $known.UnionWith([string[]] @($data.Overloads48.Keys))
+    $element = [System.Text.Json.JsonElement]::new()
+    if ($generated.TryGetProperty('PowerShellTypesOnly7', [ref] $element)) {
+        foreach ($type in $element.EnumerateObject()) { [void] $known.Add($type.Name) }
     }
     foreach ($rule in $data.Rules.Values) {
         if ($rule.Caught) { [void] $known.Add($rule.Caught) }

@@ -43,26 +43,6 @@ function Test-Command51($Context, [string] $Name) {
     return $null
 }
 
-# The commands that one 5.1 build of the data has and the other lacks
-# (CommandsOneBuild51: mostly a feature's module on the machine that build
-# was taken on), each as @{ Build; Module }; made when first asked for.
-$CommandBuilds51 = $null
-function Get-CommandBuilds51 {
-    if ($null -eq $script:CommandBuilds51) {
-        $builds = New-NameTable
-        $table = Get-GeneratedTable 'CommandsOneBuild51'
-        if ($null -ne $table) {
-            foreach ($build in $table.Keys) {
-                foreach ($module in $table[$build].Keys) {
-                    foreach ($command in $table[$build][$module]) { $builds[$command] = @{ Build = $build; Module = $module } }
-                }
-            }
-        }
-        $script:CommandBuilds51 = $builds
-    }
-    , $script:CommandBuilds51
-}
-
 # Whether 5.1's command has a parameter of exactly that name (as the
 # .Parameters of Get-Command lists them): $true, $false, or $null.
 function Test-Parameter51([string] $Command, [string] $Parameter) {

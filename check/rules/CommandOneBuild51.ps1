@@ -17,7 +17,8 @@ function Get-BuildsSaying([string] $Build) {
 
 function Find-CommandOneBuild51($Context) {
     $targets = $Context.CommandTargets
-    $builds = Get-CommandBuilds51
+    $builds = $Known.CommandBuilds51
+    $commands51 = $Known.Commands51
     foreach ($command in $Context.Nodes[[CommandAst]]) {
         $written = $command.GetCommandName()
         if (-not $written) { continue }
@@ -25,13 +26,15 @@ function Find-CommandOneBuild51($Context) {
         if ($null -eq $target) { $target = Get-CommandTarget $Context $written }
         if ($target.Own) { continue }
         $name = $target.Name
-        $build = $builds[$name]
-        if ($null -ne $build) {
-            New-FindingAt $Context CommandOneBuild51 $command.CommandElements[0].Extent "$Starts has $name (module $($build.Module)) only where Windows brings that module: $(Get-BuildsSaying $build.Build)" $name
+        $where = $builds[$name]
+        if ($null -ne $where) {
+            $build, $module = $where.Split(' ', 2)
+            New-FindingAt $Context CommandOneBuild51 $command.CommandElements[0].Extent "$Starts has $name (module $module) only where Windows brings that module: $(Get-BuildsSaying $build)" $name
             continue
         }
-        if (-not $Known.Commands51.ContainsKey($name)) { continue }
-        $command51 = Get-Command51 $name
+        $command51 = $commands51[$name]
+        if ($null -eq $command51) { continue }
+        if ($command51 -is [System.Text.Json.JsonElement]) { $command51 = Get-Command51 $name }
         if ($command51.Only14393.Count -eq 0 -and $command51.Only17763.Count -eq 0) { continue }
         foreach ($element in $command.CommandElements) {
             if ($element -isnot [CommandParameterAst]) { continue }

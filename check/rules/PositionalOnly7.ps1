@@ -31,8 +31,11 @@ function Find-PositionalOnly7($Context) {
         if (-not $written) { continue }
         $target = $targets[$written]
         if ($null -eq $target) { $target = Get-CommandTarget $Context $written }
-        if ($target.Own -or -not $commands51.ContainsKey($target.Name)) { continue }
-        $command51 = Get-Command51 $target.Name
+        if ($target.Own) { continue }
+        # The data as shaped, asked for without a call once a command is known.
+        $command51 = $commands51[$target.Name]
+        if ($null -eq $command51) { continue }
+        if ($command51 -is [System.Text.Json.JsonElement]) { $command51 = Get-Command51 $target.Name }
         $most = $command51.Positional
         if ($null -eq $most -or $elements.Count - 1 -le $most) { continue }
         $count = 0
@@ -42,7 +45,8 @@ function Find-PositionalOnly7($Context) {
             if ($element -is [CommandParameterAst]) {
                 if ($element.ParameterName -eq '-') { $extra = $null; break }
                 if ($null -ne $element.Argument) { continue }
-                $bound = Find-Parameters51 $command51 $element.ParameterName
+                $bound = $command51["?$($element.ParameterName)"]
+                if ($null -eq $bound -and -not $command51.ContainsKey("?$($element.ParameterName)")) { $bound = Find-Parameters51 $command51 $element.ParameterName }
                 if ($null -eq $bound -or $bound.Count -ne 1) { $extra = $null; break }
                 $name = $bound[0]
                 if (-not $command51.Switches.Contains($name) -and -not $switches.Contains($name) -and

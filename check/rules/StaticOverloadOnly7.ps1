@@ -20,8 +20,7 @@ function Format-ArgumentCounts([object[]] $Ranges) {
 }
 
 function Find-StaticOverloadOnly7($Context) {
-    $overloads = Get-GeneratedTable 'StaticOverloads48'
-    if ($null -eq $overloads) { return }
+    $overloads = $Known.Overloads48
     $resolved = $Context.TypeNames
     foreach ($node in $Context.Nodes[[InvokeMemberExpressionAst]]) {
         if (-not $node.Static -or $node.Expression -isnot [TypeExpressionAst] -or $node.Member -isnot [StringConstantExpressionAst]) { continue }
@@ -31,7 +30,7 @@ function Find-StaticOverloadOnly7($Context) {
         if ($null -eq $fullName -and -not $resolved.ContainsKey($name)) { $fullName = Resolve-TypeName $Context $name }
         if (-not $fullName -or -not $overloads.ContainsKey($fullName)) { continue }
         $method = $node.Member.Value
-        $ranges = $overloads[$fullName][$method]
+        $ranges = (Get-Overloads48 $fullName)[$method]
         if ($null -eq $ranges) { continue }
         $count = 0
         if ($null -ne $node.Arguments) { $count = $node.Arguments.Count }

@@ -80,7 +80,9 @@ function Test-MemberOnly7([string] $Type, [string] $Member) {
 # Positional (the most positional arguments of any of its parameter sets,
 # $null for any number); Parameters (5.1's parameters with 5.1's aliases
 # of each); Switches; Only14393 and Only17763 (parameters of one build) }.
-# Shaped from the data the first time a script asks about the command.
+# Shaped from the data the first time a script asks about the command;
+# Names.ps1 keeps its answers about the command's parameters in it too
+# (Bindable, and "?SPELLING" for what a spelling binds).
 function Get-Command51([string] $Name) {
     $entry = $Known.Commands51[$Name]
     if ($entry -is [System.Text.Json.JsonElement]) {

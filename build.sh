@@ -8,7 +8,10 @@
 # file with Authenticode (KEY is a PEM file or a pkcs11: URI; passwords and
 # PINs only ever come from a file). docs/package-authors.md has an example
 # of each. --check runs only the author's check of the package (exit 0 when
-# it passes, 2 when it is refused) and builds nothing.
+# it passes, 2 when it is refused) and builds nothing. --format and
+# --strict go to the check (check/check-scripts.ps1): with --format sarif,
+# standard output holds the SARIF log alone, and everything else the build
+# says goes to standard error.
 set -euo pipefail
 source "$(dirname -- "$0")/scripts/common.sh"
 source "$(dirname -- "$0")/release/signing.sh"
@@ -16,12 +19,14 @@ source "$(dirname -- "$0")/release/signing.sh"
 usage="usage: ./build.sh [--package DIR] [--version X.Y.Z] [--icon FILE.ico]
                   [--sign-cert CHAIN.pem --sign-key KEY | --sign-pkcs12 FILE.p12]
                   [--sign-password-file FILE] [--pkcs11-module LIB.so]
-                  [--timestamp URL]
-       ./build.sh --check [--package DIR]
+                  [--timestamp URL] [--format text|github|sarif] [--strict]
+       ./build.sh --check [--package DIR] [--format text|github|sarif] [--strict]
        ./build.sh --help
 --package DIR (or --scripts DIR): the package folder, by default the
 project's own package/; it holds Install-Yorn-UI.ps1, Optimize-Yorn-UI.ps1
-and whatever else the package brings. docs/package-authors.md has the rest."
+and whatever else the package brings. --format and --strict: how the
+author's check reports, and whether its warnings refuse the package.
+docs/package-authors.md has the rest."
 Usage() { Refuse "$usage"; }
 
 # One to four numbers, as the version resource holds them: 16 bits each.
@@ -58,7 +63,7 @@ CheckIcon() {
 # caller's.
 own_package=$ProjectRoot/package
 package=$own_package
-version='' icon='' signing_packages=() check_only=false
+version='' icon='' signing_packages=() check_only=false check_options=() format=text
 while [ $# -gt 0 ]; do
   case "$1" in
   --help | -h)
@@ -70,17 +75,30 @@ while [ $# -gt 0 ]; do
     shift
     continue
     ;;
+  --strict)
+    check_options+=(--strict)
+    shift
+    continue
+    ;;
   esac
   [ $# -ge 2 ] || Usage
   case "$1" in
   --package | --scripts) package=$(AbsolutePath "$2") ;;
   --version) version=$2 ;;
   --icon) icon=$(AbsolutePath "$2") ;;
+  --format)
+    [[ $2 =~ ^(text|github|sarif)$ ]] || Refuse "--format $2: the formats are text, github and sarif"
+    format=$2
+    ;;
   *) TakeSigningOption "$1" "$2" || Usage ;;
   esac
   shift 2
 done
 cd -- "$(dirname -- "$0")"
+# The SARIF log is all that standard output holds: the build's own lines
+# go to standard error, and the check's report to the output kept in 3.
+exec 3>&1
+[ "$format" != sarif ] || exec 1>&2
 
 # Everything that can be refused is refused before anything is built.
 if $check_only; then
@@ -110,7 +128,10 @@ trap 'rm -rf -- "$packaged"' EXIT
 release/make-package.sh --check ${SigningOptions[@]+"${SigningOptions[@]}"} "$package" "$packaged"
 Step "Checking the PowerShell files for Windows PowerShell 5.1"
 if EnsurePowerShell "the scripts were not checked"; then
-  "$RealPowerShell" -NoProfile -NonInteractive -File check/check-scripts.ps1 "$packaged"
+  # Run in the checked copy, so that the report names each file by its
+  # path in the package.
+  (cd -- "$packaged" && "$RealPowerShell" -NoProfile -NonInteractive -File "$ProjectRoot/check/check-scripts.ps1" \
+    --format "$format" ${check_options[@]+"${check_options[@]}"} . >&3)
 elif $check_only; then
   Fail "there is no PowerShell to check the scripts with"
 fi

@@ -8,10 +8,17 @@
 # file as 5.1 reads it (ReadScript.ps1) and parsing it as 5.1 parses it
 # (Parse.ps1), the one walk that gives the rules their context
 # (Context.ps1), which branches 5.1 takes (Guards.ps1), names of
-# commands, parameters and types (Names.ps1, Nodes.ps1), and the checking
-# of one file (Check.ps1). rules/ holds one rule a file: NAME.ps1 defines
-# Find-NAME, which takes the context and gives findings, and
-# check-data.json's Rules names its severity and what may excuse it.
+# commands, parameters and types (Names.ps1, Nodes.ps1), the launcher's
+# contract (Contract.ps1), the checking of one file (Check.ps1), and the
+# report in each form (Report.ps1). rules/ holds one rule a file: NAME.ps1
+# defines Find-NAME, which takes the context and gives findings
+# (New-FindingAt, which leaves out what the context excuses), and
+# check-data.json's Rules names its severity, what may excuse it, and how
+# to write the code for 5.1. A new rule takes the nodes it looks at from
+# $Context.Nodes[[TYPE]], the script's definitions from the context
+# (Functions, Aliases, Modules, Get-KnownCalls, Get-WrittenTypes, ...),
+# and the data from $Known, or Get-GeneratedTable NAME for a table of the
+# generated data that Read-CheckData does not shape.
 #
 # A finding is refused only when the check is sure: something 7.6 has and
 # 5.1 does not, in code that 5.1 runs. A name that neither side knows is
@@ -24,16 +31,20 @@
 Set-StrictMode -Version Latest
 $ErrorActionPreference = 'Stop'
 
-foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Check') {
-    . (Join-Path $PSScriptRoot "engine/$part.ps1")
+# .NET's own file calls rather than cmdlets: the first call of a cmdlet
+# costs more at start than all of this.
+foreach ($part in 'Data', 'Findings', 'Nodes', 'Names', 'ReadScript', 'Parse', 'Context', 'Guards', 'Contract', 'Check', 'Report') {
+    . ([System.IO.Path]::Combine($PSScriptRoot, 'engine', "$part.ps1"))
 }
 $Known = Read-CheckData $PSScriptRoot
 
-$CheckRules = foreach ($file in Get-ChildItem -LiteralPath (Join-Path $PSScriptRoot 'rules') -Filter *.ps1 | Sort-Object Name) {
-    . $file.FullName
-    $rule = $file.BaseName
-    if (-not $Known.Rules.ContainsKey($rule)) { throw "check-data.json names no rule $rule, which $($file.Name) defines" }
-    (Get-Command "Find-$rule" -CommandType Function).ScriptBlock
+$ruleFiles = [System.IO.Directory]::GetFiles([System.IO.Path]::Combine($PSScriptRoot, 'rules'), '*.ps1')
+[Array]::Sort($ruleFiles, [StringComparer]::Ordinal)
+$CheckRules = foreach ($file in $ruleFiles) {
+    . $file
+    $rule = [System.IO.Path]::GetFileNameWithoutExtension($file)
+    if (-not $Known.Rules.ContainsKey($rule)) { throw "check-data.json names no rule $rule, which $file defines" }
+    "Find-$rule"
 }
 
-Export-ModuleMember -Function Get-FileFindings, Get-ScriptFindings, Format-Finding
+Export-ModuleMember -Function Get-FileFindings, Get-ScriptFindings, Format-Finding, Format-GitHubFinding, ConvertTo-SarifLog

@@ -24,8 +24,9 @@ BuildFrom() {
 Snapshot() { (cd "$src/dist" && find . -printf '%p %s %m %T@\n' | sort && find . -type f -exec sha256sum {} + | sort); }
 
 # Refused PROBLEM ARGUMENT...: the build fails with one error line that
-# names PROBLEM, and leaves dist/ and no staging folder behind; the build's
-# exit status is left in refused_status.
+# names PROBLEM (the build's own "error: ..." or the check's
+# "PATH:LINE:COL: error: ..."), and leaves dist/ and no staging folder
+# behind; the build's exit status is left in refused_status.
 Refused() {
   local before
   before=$(Snapshot)
@@ -33,7 +34,7 @@ Refused() {
   Build "${@:2}" || refused_status=$?
   [ $refused_status -ne 0 ] || Fail "refused nothing where it should refuse: $1"
   local errors
-  errors=$(grep '^error: ' "$work/build.log" || true)
+  errors=$(grep -E '^error: |^[^ ]+:[0-9]+:[0-9]+: error: ' "$work/build.log" || true)
   [ "$(echo "$errors" | wc -l)" -eq 1 ] && [[ $errors == *"$1"* ]] ||
     Fail "expected one error naming \"$1\", got: ${errors:-$(tail -n 3 "$work/build.log")}"
   [ "$before" = "$(Snapshot)" ] || Fail "dist/ changed on: $errors"

@@ -2,6 +2,16 @@
 # once, each rule asked, and what the context excuses left out.
 using namespace System.Collections.Generic
 
+# Findings in the order of the text (their offsets), those at one place in
+# the order given. Array.Sort with the index in the key, not Sort-Object,
+# whose first use costs more than checking a small script.
+function Get-InTextOrder([object[]] $Findings) {
+    $keys = [long[]]::new($Findings.Count)
+    for ($i = 0; $i -lt $Findings.Count; $i++) { $keys[$i] = [long] $Findings[$i].Offset * 1048576L + $i }
+    [Array]::Sort([Array] $keys, [Array] $Findings)
+    $Findings
+}
+
 # Every finding of one file, sorted by line and column. $Path is where the
 # file is; $Name what the findings call it (its path in the package).
 function Get-FileFindings([string] $Path, [string] $Name) {
@@ -18,7 +28,7 @@ function Get-FileFindings([string] $Path, [string] $Name) {
             $said = New-NameSet
             foreach ($rule in $CheckRules) {
                 $found = @(& $rule $context)
-                if ($found.Count -gt 1) { $found = @($found | Sort-Object Offset -Stable) }
+                if ($found.Count -gt 1) { $found = @(Get-InTextOrder $found) }
                 foreach ($finding in $found) {
                     if ($Known.Rules[$finding.Rule].Once -and -not $said.Add("$($finding.Rule) $($finding.Subject)")) { continue }
                     $findings.Add($finding)
@@ -26,7 +36,8 @@ function Get-FileFindings([string] $Path, [string] $Name) {
             }
         }
     }
-    $findings | Sort-Object Line, Column -Stable
+    if ($findings.Count -gt 1) { return Get-InTextOrder $findings.ToArray() }
+    $findings
 }
 
 # The findings of a script in a package folder, by its name there.

@@ -151,7 +151,23 @@ function Add-Definitions($Context) {
         foreach ($module in $requirements.RequiredModules) { Add-ScriptModule $Context $module.Name }
         foreach ($assembly in $requirements.RequiredAssemblies) { [void] $Context.Assemblies.Add((Get-AssemblyShortName $assembly)) }
     }
-    foreach ($function in $nodes[[FunctionDefinitionAst]]) {
+    if ($nodes.Contains([FunctionDefinitionAst])) { Add-FunctionDefinitions $Context }
+    foreach ($type in $nodes[[TypeDefinitionAst]]) { [void] $Context.Classes.Add($type.Name) }
+    $aliases = $Known.Aliases
+    foreach ($command in $nodes[[CommandAst]]) {
+        $written = $command.GetCommandName()
+        if ($null -eq $written) { continue }
+        $name = $aliases[$written]
+        if ($null -eq $name) { $name = $written }
+        if ($DefiningCommands.Contains($name)) { Add-CallDefinition $Context $command $name }
+    }
+    if ($nodes.Contains([InvokeMemberExpressionAst])) { Add-AssemblyLoads $Context }
+    Add-Assignments $Context
+}
+
+# The script's functions, and the names their [Alias()] gives them.
+function Add-FunctionDefinitions($Context) {
+    foreach ($function in $Context.Nodes[[FunctionDefinitionAst]]) {
         if (-not $Context.Functions.ContainsKey($function.Name)) { $Context.Functions[$function.Name] = [List[Ast]]::new() }
         $Context.Functions[$function.Name].Add($function)
         if ($null -eq $function.Body.ParamBlock -or $function.Body.ParamBlock.Attributes.Count -eq 0) { continue }
@@ -162,33 +178,41 @@ function Add-Definitions($Context) {
             }
         }
     }
-    foreach ($type in $nodes[[TypeDefinitionAst]]) { [void] $Context.Classes.Add($type.Name) }
-    $aliases = $Known.Aliases
-    foreach ($command in $nodes[[CommandAst]]) {
-        $written = $command.GetCommandName()
-        if ($null -eq $written) { continue }
-        $name = $aliases[$written]
-        if ($null -eq $name) { $name = $written }
-        if ($DefiningCommands.Contains($name)) { Add-CallDefinition $Context $command $name }
-    }
-    # [Reflection.Assembly]::LoadWithPartialName('...') and ::Load('...'),
-    # and ::LoadFrom, ::LoadFile and ::UnsafeLoadFrom of a file.
-    foreach ($invoke in $nodes[[InvokeMemberExpressionAst]]) {
+}
+
+# The assemblies that [Reflection.Assembly]::LoadWithPartialName('...') and
+# ::Load('...') load, and ::LoadFrom, ::LoadFile and ::UnsafeLoadFrom of a
+# file.
+function Add-AssemblyLoads($Context) {
+    foreach ($invoke in $Context.Nodes[[InvokeMemberExpressionAst]]) {
         if (-not $invoke.Static -or $invoke.Expression -isnot [TypeExpressionAst] -or $null -eq $invoke.Arguments) { continue }
         $method = $invoke.Member.Extent.Text
         if ($method -notin 'LoadWithPartialName', 'Load', 'LoadFrom', 'LoadFile', 'UnsafeLoadFrom') { continue }
         if ((Resolve-TypeName $Context $invoke.Expression.TypeName.FullName) -ne 'System.Reflection.Assembly') { continue }
         Add-AssemblyFiles $Context $invoke.Arguments[0]
     }
-    Add-Assignments $Context
 }
 
 # Frames are hashtables: Kind, Start and End (offsets in the text), Parent,
-# and what the kind needs. Built in place, not by a function per frame:
-# a script can have thousands.
+# and what the kind needs. Built in place, not by a function per frame (a
+# script can have thousands), and a kind's function is called only when the
+# script holds its nodes, so that a small script costs little.
 function Add-Frames($Context) {
     $nodes = $Context.Nodes
     $frames = [List[object]]::new()
+    if ($nodes.Contains([IfStatementAst])) { Add-IfFrames $Context $frames }
+    if ($nodes.Contains([SwitchStatementAst])) { Add-SwitchFrames $Context $frames }
+    if ($nodes.Contains([BinaryExpressionAst])) { Add-OperandFrames $Context $frames }
+    if ($nodes.Contains([TryStatementAst])) { Add-TryFrames $Context $frames }
+    if ($nodes.Contains([ParamBlockAst])) { Add-SuppressFrames $Context $frames }
+    if ($nodes.Contains([FunctionDefinitionAst])) { Add-WorkflowFrames $Context $frames }
+    Complete-Frames $Context $frames
+}
+
+# Each branch of an if, each condition after the first, and what follows a
+# branch that returns, exits or throws.
+function Add-IfFrames($Context, [List[object]] $Frames) {
+    $nodes = $Context.Nodes
     $ifTests = $Context.IfTests
     foreach ($if in $nodes[[IfStatementAst]]) {
         $test = @{ If = $if; Truths = @{}; Exits = $null }
@@ -205,7 +229,7 @@ function Add-Frames($Context) {
                 $body = $clauses[$i].Item2
                 $extent = $clauses[$i].Item1.Extent
                 if ($i -gt 0) {
-                    $frames.Add(@{ Kind = 'IfCondition'; Start = $extent.StartOffset; End = $extent.EndOffset; Parent = $null; Test = $test; Index = $i; Key = "if?$written" })
+                    $Frames.Add(@{ Kind = 'IfCondition'; Start = $extent.StartOffset; End = $extent.EndOffset; Parent = $null; Test = $test; Index = $i; Key = "if?$written" })
                 }
                 $written += "`n" + $extent.Text
             } else {
@@ -213,7 +237,7 @@ function Add-Frames($Context) {
                 if ($null -eq $body) { break }
             }
             $extent = $body.Extent
-            $frames.Add(@{ Kind = 'IfBody'; Start = $extent.StartOffset; End = $extent.EndOffset; Parent = $null; Test = $test; Index = $i; Key = "if$i$written" })
+            $Frames.Add(@{ Kind = 'IfBody'; Start = $extent.StartOffset; End = $extent.EndOffset; Parent = $null; Test = $test; Index = $i; Key = "if$i$written" })
             foreach ($statement in $body.Statements) {
                 if ($statement -is [ReturnStatementAst] -or $statement -is [ExitStatementAst] -or $statement -is [ThrowStatementAst]) {
                     if ($null -eq $exits) { $exits = [List[int]]::new() }
@@ -229,32 +253,47 @@ function Add-Frames($Context) {
         if ($null -ne $exits -and ($block -is [StatementBlockAst] -or $block -is [NamedBlockAst])) {
             $index = $block.Statements.IndexOf($if)
             if ($index -ge 0 -and $index + 1 -lt $block.Statements.Count) {
-                $frames.Add(@{
+                $Frames.Add(@{
                         Kind = 'AfterExit'; Start = $block.Statements[$index + 1].Extent.StartOffset; End = $block.Extent.EndOffset; Parent = $null
                         Test = $test; Exits = $exits.ToArray(); Key = "after$($exits -join ',')$written"
                     })
             }
         }
     }
+}
+
+# Each clause of a switch, and its default.
+function Add-SwitchFrames($Context, [List[object]] $Frames) {
+    $nodes = $Context.Nodes
     foreach ($switch in $nodes[[SwitchStatementAst]]) {
         $test = @{ Switch = $switch; Subject = $null; Truths = @{} }
         for ($i = 0; $i -lt $switch.Clauses.Count; $i++) {
             $extent = $switch.Clauses[$i].Item2.Extent
-            $frames.Add(@{ Kind = 'SwitchBody'; Start = $extent.StartOffset; End = $extent.EndOffset; Parent = $null; Test = $test; Index = $i })
+            $Frames.Add(@{ Kind = 'SwitchBody'; Start = $extent.StartOffset; End = $extent.EndOffset; Parent = $null; Test = $test; Index = $i })
         }
         if ($null -ne $switch.Default) {
             $extent = $switch.Default.Extent
-            $frames.Add(@{ Kind = 'SwitchBody'; Start = $extent.StartOffset; End = $extent.EndOffset; Parent = $null; Test = $test; Index = -1 })
+            $Frames.Add(@{ Kind = 'SwitchBody'; Start = $extent.StartOffset; End = $extent.EndOffset; Parent = $null; Test = $test; Index = -1 })
         }
     }
+}
+
+# The right side of -and and -or, which 5.1 reads only as the left allows.
+function Add-OperandFrames($Context, [List[object]] $Frames) {
+    $nodes = $Context.Nodes
     $and = [TokenKind]::And
     $or = [TokenKind]::Or
     foreach ($binary in $nodes[[BinaryExpressionAst]]) {
         $operator = $binary.Operator
         if ($operator -ne $and -and $operator -ne $or) { continue }
         $extent = $binary.Right.Extent
-        $frames.Add(@{ Kind = 'Operand'; Start = $extent.StartOffset; End = $extent.EndOffset; Parent = $null; Binary = $binary; Key = "$operator$($binary.Left.Extent.Text)" })
+        $Frames.Add(@{ Kind = 'Operand'; Start = $extent.StartOffset; End = $extent.EndOffset; Parent = $null; Binary = $binary; Key = "$operator$($binary.Left.Extent.Text)" })
     }
+}
+
+# The body of a try that has a catch, with the types it catches.
+function Add-TryFrames($Context, [List[object]] $Frames) {
+    $nodes = $Context.Nodes
     foreach ($try in $nodes[[TryStatementAst]]) {
         if ($try.CatchClauses.Count -eq 0) { continue }
         $catches = New-NameSet
@@ -269,25 +308,35 @@ function Add-Frames($Context) {
             }
         }
         $extent = $try.Body.Extent
-        $frames.Add(@{ Kind = 'Try'; Start = $extent.StartOffset; End = $extent.EndOffset; Parent = $null; Catches = $catches })
+        $Frames.Add(@{ Kind = 'Try'; Start = $extent.StartOffset; End = $extent.EndOffset; Parent = $null; Catches = $catches })
     }
-    foreach ($block in $nodes[[ScriptBlockAst]]) {
-        if ($null -eq $block.ParamBlock -or $block.ParamBlock.Attributes.Count -eq 0) { continue }
+}
+
+# A script block whose param() block carries SuppressMessageAttribute.
+function Add-SuppressFrames($Context, [List[object]] $Frames) {
+    $nodes = $Context.Nodes
+    foreach ($param in $nodes[[ParamBlockAst]]) {
+        if ($param.Attributes.Count -eq 0) { continue }
+        $block = $param.Parent
         $entries = [List[object]]::new()
-        foreach ($attribute in $block.ParamBlock.Attributes) {
+        foreach ($attribute in $param.Attributes) {
             if (-not (Test-AttributeIs $attribute 'System.Diagnostics.CodeAnalysis.SuppressMessageAttribute' $Context.Namespaces)) { continue }
             $arguments = @($attribute.PositionalArguments | ForEach-Object { Get-ConstantText $_ })
             if ($arguments.Count -eq 0 -or $null -eq $arguments[0]) { continue }
             $entries.Add(@{ Rule = $arguments[0]; Subject = $(if ($arguments.Count -gt 1) { "$($arguments[1])" } else { '' }) })
         }
         if ($entries.Count -gt 0) {
-            $frames.Add(@{ Kind = 'Suppress'; Start = $block.Extent.StartOffset; End = $block.Extent.EndOffset; Parent = $null; Entries = $entries })
+            $Frames.Add(@{ Kind = 'Suppress'; Start = $block.Extent.StartOffset; End = $block.Extent.EndOffset; Parent = $null; Entries = $entries })
         }
     }
+}
+
+# A workflow, which 7 cannot read.
+function Add-WorkflowFrames($Context, [List[object]] $Frames) {
+    $nodes = $Context.Nodes
     foreach ($function in $nodes[[FunctionDefinitionAst]]) {
-        if ($function.IsWorkflow) { $frames.Add(@{ Kind = 'NotChecked'; Start = $function.Extent.StartOffset; End = $function.Extent.EndOffset; Parent = $null }) }
+        if ($function.IsWorkflow) { $Frames.Add(@{ Kind = 'NotChecked'; Start = $function.Extent.StartOffset; End = $function.Extent.EndOffset; Parent = $null }) }
     }
-    Complete-Frames $Context $frames
 }
 
 # Frames in the order of their starts, outer before inner at one start,

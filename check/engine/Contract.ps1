@@ -38,8 +38,16 @@ function Get-ScriptParameters($Context) {
     if ($null -eq $block) { return $null }
     $namespaces = $Context.Namespaces
     $parameters = @($block.Parameters)
-    $advanced = @($block.Attributes | Where-Object { Test-AttributeIs $_ 'System.Management.Automation.CmdletBindingAttribute' $namespaces }).Count -gt 0 -or
-    @($parameters | ForEach-Object { $_.Attributes } | Where-Object { Test-AttributeIs $_ $ParameterAttribute $namespaces }).Count -gt 0
-    $remaining = @($parameters | Where-Object { Test-TakesRemainingArguments $_ $namespaces }).Count -gt 0
+    $advanced = $false
+    foreach ($attribute in $block.Attributes) {
+        if (Test-AttributeIs $attribute 'System.Management.Automation.CmdletBindingAttribute' $namespaces) { $advanced = $true }
+    }
+    $remaining = $false
+    foreach ($parameter in $parameters) {
+        foreach ($attribute in $parameter.Attributes) {
+            if (Test-AttributeIs $attribute $ParameterAttribute $namespaces) { $advanced = $true }
+        }
+        if (Test-TakesRemainingArguments $parameter $namespaces) { $remaining = $true }
+    }
     @{ Block = $block; Parameters = $parameters; Advanced = $advanced; Remaining = $remaining }
 }

@@ -123,8 +123,8 @@ function Get-GeneratedTable([string] $Name) {
 }
 
 function Read-CheckData([string] $Folder) {
-    $generated = Read-JsonFile (Join-Path $Folder 'compatibility/windows-powershell-5.1.json')
-    $own = ConvertFrom-JsonValue (Read-JsonFile (Join-Path $Folder 'check-data.json'))
+    $generated = Read-JsonFile ([System.IO.Path]::Combine($Folder, 'compatibility', 'windows-powershell-5.1.json'))
+    $own = ConvertFrom-JsonValue (Read-JsonFile ([System.IO.Path]::Combine($Folder, 'check-data.json')))
     $ignoringCase = [StringComparer]::OrdinalIgnoreCase
     $data = @{
         CommonParameters   = New-NameTable

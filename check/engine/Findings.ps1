@@ -1,6 +1,9 @@
 # Findings: one problem each, at one place in one file, with the rule that
-# found it. The rule's severity comes from check-data.json, so that what
-# each rule says and how it is fixed can be kept there, beside its name.
+# found it. The rule's severity and how to write the code for 5.1 come
+# from check-data.json, beside the rule's name: its Fixes for the
+# finding's subject (a command, a parameter, an operator), else its Fix;
+# $null where there is no way. Path is how the report names the file: its
+# path in the package, unless the command names it otherwise.
 using namespace System.Management.Automation.Language
 
 # How the messages name the two: 5.1 first, as the user meets it.
@@ -8,9 +11,12 @@ $Starts = 'Windows PowerShell 5.1, which the launcher starts,'
 $Framework = "$Starts runs on .NET Framework 4.8, which"
 
 function New-Finding([string] $File, [string] $Rule, [int] $Line, [int] $Column, [int] $Offset, [string] $Message, [string] $Subject = '') {
+    $properties = $Known.Rules[$Rule]
+    $fixes = $properties['Fixes']
+    $fix = if ($Subject -and $null -ne $fixes -and $fixes.ContainsKey($Subject)) { $fixes[$Subject] } else { $properties['Fix'] }
     [pscustomobject] @{
-        Rule = $Rule; Severity = $Known.Rules[$Rule].Severity; File = $File; Line = $Line; Column = $Column
-        Offset = $Offset; Message = $Message; Subject = $Subject
+        Rule = $Rule; Severity = $properties.Severity; File = $File; Line = $Line; Column = $Column
+        Offset = $Offset; Message = $Message; Subject = $Subject; Fix = $fix; Path = $File
     }
 }
 
@@ -73,8 +79,4 @@ function ConvertTo-OneLine([string] $Text) {
         if ([char]::IsControl($char)) { [void] $out.AppendFormat('[U+{0:X4}]', [int] $char) } else { [void] $out.Append($char) }
     }
     $out.ToString()
-}
-
-function Format-Finding($Finding) {
-    '{0}: {1}:{2}:{3}: {4}' -f $Finding.Severity, $Finding.File, $Finding.Line, $Finding.Column, (ConvertTo-OneLine $Finding.Message)
 }

@@ -99,8 +99,11 @@ function Get-AssemblyOnly7([string] $FullName) {
 function Resolve-TypeName($Context, [string] $Name) {
     if ($Context.TypeNames.ContainsKey($Name)) { return $Context.TypeNames[$Name] }
     $resolved = $null
-    $candidates = @(if ($Known.Accelerators.ContainsKey($Name)) { $Known.Accelerators[$Name] }) +
-    @($Name, "System.$Name") + @($Context.Namespaces | ForEach-Object { "$_.$Name" })
+    $candidates = [System.Collections.Generic.List[string]]::new()
+    if ($Known.Accelerators.ContainsKey($Name)) { $candidates.Add($Known.Accelerators[$Name]) }
+    $candidates.Add($Name)
+    $candidates.Add("System.$Name")
+    foreach ($namespace in $Context.Namespaces) { $candidates.Add("$namespace.$Name") }
     foreach ($candidate in $candidates) {
         $spelled = $null
         if ($Known.KnownTypes.TryGetValue($candidate, [ref] $spelled)) { $resolved = $spelled; break }

@@ -87,8 +87,10 @@ function Get-NamedOrPositional($Arguments, [string[]] $Names, [int] $Position = 
 function Test-TypeNameIs([string] $Written, [string] $FullName, [string[]] $Namespaces) {
     if ($Known.Accelerators.ContainsKey($Written) -and $Known.Accelerators[$Written] -eq $FullName) { return $true }
     foreach ($name in $Written, "${Written}Attribute") {
-        foreach ($candidate in @($name, "System.$name") + @($Namespaces | ForEach-Object { "$_.$name" })) {
-            if ([string]::Equals($candidate, $FullName, [StringComparison]::OrdinalIgnoreCase)) { return $true }
+        if ([string]::Equals($name, $FullName, [StringComparison]::OrdinalIgnoreCase) -or
+            [string]::Equals("System.$name", $FullName, [StringComparison]::OrdinalIgnoreCase)) { return $true }
+        foreach ($namespace in $Namespaces) {
+            if ([string]::Equals("$namespace.$name", $FullName, [StringComparison]::OrdinalIgnoreCase)) { return $true }
         }
     }
     return $false
@@ -128,6 +130,14 @@ function Get-NumbersOnly7($Context) {
     }
     $Context.Memo.NumbersOnly7 = $found
     $found
+}
+
+# What makes a number of Get-NumbersOnly7 one that only 7 reads: its
+# type, for a suffix (System.UInt32 for 1u), else 'binary' (0b101).
+function Get-NumberKind([Ast] $Node) {
+    $type = $Node.Value.GetType().FullName
+    if ($Known.NumberTypesOnly7.Contains($type)) { return $type }
+    'binary'
 }
 
 # The command a constant is an argument of, or $null.

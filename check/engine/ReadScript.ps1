@@ -51,7 +51,7 @@ function Read-Script([byte[]] $Bytes, [string] $Name) {
     $nul = [Array]::IndexOf($Bytes, [byte] 0)
     if ($nul -ge 0) {
         $at = Get-BytePosition $Bytes $nul
-        $findings.Add((New-Finding $Name ScriptNulBytes $at.Line $at.Column $at.Offset "holds NUL bytes and has no byte-order mark, so Windows PowerShell 5.1 reads it in the user's ANSI code page, NULs included, and cannot run it (UTF-16 saved without its mark looks so); save it as UTF-8"))
+        $findings.Add((New-Finding $Name ScriptNulBytes $at.Line $at.Column $at.Offset "holds NUL bytes and has no byte-order mark, so Windows PowerShell 5.1 reads it in the user's ANSI code page, NULs included, and cannot run it (UTF-16 saved without its mark looks so)"))
         return @{ Text = ''; Findings = $findings; Readable = $false }
     }
     try {
@@ -60,7 +60,7 @@ function Read-Script([byte[]] $Bytes, [string] $Name) {
         $invalid = $_.Exception.InnerException
         if ($invalid -isnot [System.Text.DecoderFallbackException]) { throw }
         $at = Get-BytePosition $Bytes $invalid.Index
-        $findings.Add((New-Finding $Name ScriptEncoding $at.Line $at.Column $at.Offset "is not UTF-8, so Windows PowerShell 5.1 reads it in the user's ANSI code page and its meaning depends on that code page (checked here as Windows-1252); save it as UTF-8"))
+        $findings.Add((New-Finding $Name ScriptEncoding $at.Line $at.Column $at.Offset "is not UTF-8, so Windows PowerShell 5.1 reads it in the user's ANSI code page and its meaning depends on that code page (checked here as Windows-1252)"))
         return @{ Text = [System.Text.Encoding]::GetEncoding(1252).GetString($Bytes); Findings = $findings; Readable = $true }
     }
 }

@@ -9,6 +9,6 @@ function Find-AssemblyNotLoaded($Context) {
     foreach ($written in Get-WrittenTypes $Context) {
         $assembly = $written.Assembly
         if (-not $assembly -or $Context.Assemblies.Contains($assembly)) { continue }
-        New-FindingAt $Context AssemblyNotLoaded $written.Node.Extent "$Starts does not load $assembly by itself: add ``Add-Type -AssemblyName $assembly`` before using $($written.FullName)" $assembly
+        New-FindingAt $Context AssemblyNotLoaded $written.Node.Extent "$Starts does not load $assembly by itself, so $($written.FullName) is unknown there" $assembly
     }
 }

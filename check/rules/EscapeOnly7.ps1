@@ -54,7 +54,7 @@ function Find-EscapeOnly7($Context) {
                 $nested = $node.NestedExpressions
             }
             $escape = Find-NewerEscape $text $extent.StartOffset $extent.EndOffset $nested
-            if ($escape) { New-FindingAt $Context EscapeOnly7 $extent "$Starts knows no escape ``$escape in a string and reads it as the letter $escape" }
+            if ($escape) { New-FindingAt $Context EscapeOnly7 $extent "$Starts knows no escape ``$escape in a string and reads it as the letter $escape" $escape }
         }
     }
 }

@@ -7,6 +7,6 @@ using namespace System.Management.Automation.Language
 function Find-NumberOnly7($Context) {
     foreach ($node in Get-NumbersOnly7 $Context) {
         if ($null -ne (Get-ArgumentCommand $node)) { continue }
-        New-FindingAt $Context NumberOnly7 $node.Extent "$Starts does not read ``$($node.Extent.Text)`` as a number"
+        New-FindingAt $Context NumberOnly7 $node.Extent "$Starts does not read ``$($node.Extent.Text)`` as a number" (Get-NumberKind $node)
     }
 }

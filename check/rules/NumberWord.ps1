@@ -15,6 +15,6 @@ function Find-NumberWord($Context) {
         if (-not $written) { continue }
         $target = Get-CommandTarget $Context $written
         if (-not $target.Own -and $null -eq (Test-Command51 $Context $target.Name) -and -not $Known.CommandsOnly7.ContainsKey($target.Name)) { continue }
-        New-FindingAt $Context NumberWord $node.Extent "$Starts passes ``$($node.Extent.Text)`` to $written as the word '$($node.Extent.Text)', where PowerShell 7 passes the number $($node.Value)"
+        New-FindingAt $Context NumberWord $node.Extent "$Starts passes ``$($node.Extent.Text)`` to $written as the word '$($node.Extent.Text)', where PowerShell 7 passes the number $($node.Value)" (Get-NumberKind $node)
     }
 }

@@ -15,10 +15,10 @@ function Find-RequiresVersion($Context) {
         $line = [Parser]::ParseInput($token.Text, [ref] $null, [ref] $null).ScriptRequirements
         if ($null -eq $line) { continue }
         if ($null -ne $line.RequiredPSVersion -and $line.RequiredPSVersion.Major -ge 6) {
-            New-FindingAt $Context RequiresVersion $token.Extent "$Starts refuses to run a script that says #Requires -Version $($line.RequiredPSVersion)"
+            New-FindingAt $Context RequiresVersion $token.Extent "$Starts refuses to run a script that says #Requires -Version $($line.RequiredPSVersion)" 'Version'
         }
         if ($line.RequiredPSEditions -contains 'Core' -and $line.RequiredPSEditions -notcontains 'Desktop') {
-            New-FindingAt $Context RequiresVersion $token.Extent "$Starts refuses to run a script that says #Requires -PSEdition Core"
+            New-FindingAt $Context RequiresVersion $token.Extent "$Starts refuses to run a script that says #Requires -PSEdition Core" 'PSEdition'
         }
     }
 }

@@ -2,7 +2,8 @@
 # guard helps. `??`, `??=`, `?.`, `?[]`, `a ? b : c`, `&&` and `||`
 # between pipelines, `&` at the end of a pipeline, `|` at the start of a
 # line, a `clean {}` block, and type arguments of a method call
-# (`[Array]::Empty[int]()`).
+# (`[Array]::Empty[int]()`). Each finding's subject is the syntax as
+# written there ('??', 'a ? b : c', 'type arguments'), for its fix.
 using namespace System.Management.Automation.Language
 
 # Whether this PowerShell's parser records type arguments of a method
@@ -15,41 +16,41 @@ function Find-SyntaxOnly7($Context) {
     $coalesce = [TokenKind]::QuestionQuestion
     $coalesceAssign = [TokenKind]::QuestionQuestionEquals
     foreach ($node in $nodes[[BinaryExpressionAst]]) {
-        if ($node.Operator -eq $coalesce) { New-FindingAt $Context SyntaxOnly7 $node.ErrorPosition "$Starts cannot parse ``??``" }
+        if ($node.Operator -eq $coalesce) { New-FindingAt $Context SyntaxOnly7 $node.ErrorPosition "$Starts cannot parse ``??``" '??' }
     }
     foreach ($node in $nodes[[AssignmentStatementAst]]) {
-        if ($node.Operator -eq $coalesceAssign) { New-FindingAt $Context SyntaxOnly7 $node.ErrorPosition "$Starts cannot parse ``??=``" }
+        if ($node.Operator -eq $coalesceAssign) { New-FindingAt $Context SyntaxOnly7 $node.ErrorPosition "$Starts cannot parse ``??=``" '??=' }
     }
     foreach ($members in $nodes[[MemberExpressionAst]], $nodes[[InvokeMemberExpressionAst]]) {
         foreach ($node in $members) {
-            if ($node.NullConditional) { New-FindingAt $Context SyntaxOnly7 $node.Extent "$Starts cannot parse ``?.``" }
+            if ($node.NullConditional) { New-FindingAt $Context SyntaxOnly7 $node.Extent "$Starts cannot parse ``?.``" '?.' }
         }
     }
     if ($HasTypeArguments) {
         foreach ($node in $nodes[[InvokeMemberExpressionAst]]) {
             if ($null -eq $node.GenericTypeArguments -or $node.GenericTypeArguments.Count -eq 0) { continue }
             $arguments = @($node.GenericTypeArguments | ForEach-Object { $_.FullName }) -join ','
-            New-FindingAt $Context SyntaxOnly7 $node.Extent "$Starts cannot parse the type arguments of ``$($node.Member.Extent.Text)[$arguments]()``"
+            New-FindingAt $Context SyntaxOnly7 $node.Extent "$Starts cannot parse the type arguments of ``$($node.Member.Extent.Text)[$arguments]()``" 'type arguments'
         }
     }
     foreach ($node in $nodes[[IndexExpressionAst]]) {
-        if ($node.NullConditional) { New-FindingAt $Context SyntaxOnly7 $node.Extent "$Starts cannot parse ``?[]``" }
+        if ($node.NullConditional) { New-FindingAt $Context SyntaxOnly7 $node.Extent "$Starts cannot parse ``?[]``" '?[]' }
     }
-    foreach ($node in $nodes[[TernaryExpressionAst]]) { New-FindingAt $Context SyntaxOnly7 $node.Extent "$Starts cannot parse ``a ? b : c``" }
+    foreach ($node in $nodes[[TernaryExpressionAst]]) { New-FindingAt $Context SyntaxOnly7 $node.Extent "$Starts cannot parse ``a ? b : c``" 'a ? b : c' }
     foreach ($node in $nodes[[PipelineChainAst]]) {
         $operator = '||'
         if ("$($node.Operator)" -eq 'AndAnd') { $operator = '&&' }
-        New-FindingAt $Context SyntaxOnly7 $node.Extent "$Starts cannot parse ``$operator``"
+        New-FindingAt $Context SyntaxOnly7 $node.Extent "$Starts cannot parse ``$operator``" $operator
     }
     # A string, since 7.2 has no Clean block kind.
     foreach ($node in $nodes[[NamedBlockAst]]) {
-        if ("$($node.BlockKind)" -eq 'Clean') { New-FindingAt $Context SyntaxOnly7 $node.Extent "$Starts cannot parse ``clean {}``" }
+        if ("$($node.BlockKind)" -eq 'Clean') { New-FindingAt $Context SyntaxOnly7 $node.Extent "$Starts cannot parse ``clean {}``" 'clean {}' }
     }
     foreach ($node in $nodes[[PipelineAst]]) {
         if ($node.Background) {
             for ($i = Find-TokenIndex $tokens $node.Extent.EndOffset; $i -lt $tokens.Count; $i++) {
                 if ($tokens[$i].Kind -eq 'Ampersand') {
-                    New-FindingAt $Context SyntaxOnly7 $tokens[$i].Extent "$Starts cannot parse ``&`` at the end of a pipeline"
+                    New-FindingAt $Context SyntaxOnly7 $tokens[$i].Extent "$Starts cannot parse ``&`` at the end of a pipeline" '&'
                     break
                 }
             }
@@ -64,7 +65,7 @@ function Find-SyntaxOnly7($Context) {
                 $kind = $tokens[$i].Kind
                 if ($kind -eq 'NewLine') { $newLine = $true }
                 elseif ($kind -eq 'Pipe') {
-                    if ($newLine) { New-FindingAt $Context SyntaxOnly7 $tokens[$i].Extent "$Starts cannot parse ``|`` at the start of a line" }
+                    if ($newLine) { New-FindingAt $Context SyntaxOnly7 $tokens[$i].Extent "$Starts cannot parse ``|`` at the start of a line" '|' }
                     break
                 }
             }

@@ -1,10 +1,19 @@
 <#
     The author's check, rule by rule, in one PowerShell process: each row
     puts its text in one script beside the other script of the default
-    pair, and gives every line the check must print for it, in order
-    ("SCRIPT:" is the row's script), or none for a script that passes.
-        pwsh -NoProfile -File check-rules.ps1
+    pair, and gives every finding the check must make of it, in order, as
+    "SEVERITY: LINE:COLUMN: MESSAGE", or none for a script that passes. A
+    row that also lists "note: LINE:COLUMN: write instead: FIX" lines gives
+    every finding's fix so; the others leave the fixes to those rows. The
+    findings themselves are compared, not the printed report, whose forms
+    have rows of their own ($Formats), as do the fixes in the data
+    ($FixSpans) and what 5.1 makes of each version test ($Conditions). A
+    row's text may be bytes, for what 5.1 makes of each encoding; $Shipped
+    holds scripts that PowerShell 7.6.10 ships for Windows.
+        pwsh -NoProfile -File check-rules.ps1 [-SarifSchema sarif-2.1.0.json]
+    With -SarifSchema, the SARIF log is validated against that schema.
 #>
+param([string] $SarifSchema = '')
 Set-StrictMode -Version Latest
 $ErrorActionPreference = 'Stop'
 $project = Join-Path $PSScriptRoot '../..'
@@ -65,7 +74,7 @@ $Rows = @(
     , @('Install', "if (`$IsWindows) { 'Windows' }`n`$PSStyle.Reset", "warning: 1:5: $s does not set `$IsWindows: there it reads as `$null, or stops a script under Set-StrictMode",
         "warning: 2:1: $s does not set `$PSStyle: there it reads as `$null, or stops a script under Set-StrictMode")
     , @('Install', "[System.Windows.Forms.MessageBox]::Show('x')`n[Windows.Forms.Form]::new()",
-        "warning: 1:1: $s does not load System.Windows.Forms by itself: add ``Add-Type -AssemblyName System.Windows.Forms`` before using System.Windows.Forms.MessageBox")
+        "warning: 1:1: $s does not load System.Windows.Forms by itself, so System.Windows.Forms.MessageBox is unknown there")
     , @('Install', "[CmdletBinding()]`nparam([string] `$Path)`nexit 0",
         'warning: 2:1: takes no remaining arguments (a [Parameter(ValueFromRemainingArguments = $true)] parameter), so PowerShell refuses any argument typed after Install-Yorn-UI.exe that names none of its parameters')
     # What the launcher passes to the optimisation script
@@ -226,8 +235,8 @@ Write-Output bell`e
         "error: 2:9: $fx has no static member GetRelativePath on System.IO.Path", "error: 3:1: $fx has no type System.Text.Json.JsonSerializer",
         "error: 4:1: $s has no type [semver]: it is PowerShell 7's short name for System.Management.Automation.SemanticVersion")
     , @('Install', "function Show-It([System.Windows.Forms.Form] `$Form) { }`n[System.Windows.Forms.Form]::new()`nif (`$PSVersionTable.PSVersion.Major -ge 7) { [System.Drawing.Color]::Red }`n[System.Drawing.Color]::Blue",
-        "warning: 1:18: $s does not load System.Windows.Forms by itself: add ``Add-Type -AssemblyName System.Windows.Forms`` before using System.Windows.Forms.Form",
-        "warning: 4:1: $s does not load System.Drawing by itself: add ``Add-Type -AssemblyName System.Drawing`` before using System.Drawing.Color")
+        "warning: 1:18: $s does not load System.Windows.Forms by itself, so System.Windows.Forms.Form is unknown there",
+        "warning: 4:1: $s does not load System.Drawing by itself, so System.Drawing.Color is unknown there")
     # 5.1's own view of its commands: positions, parameter aliases, aliases.
     , @('Install', @'
 Join-Path $PSScriptRoot 'lib' 'Helpers.ps1'
@@ -311,15 +320,47 @@ Get-VM
     , @('Install', [byte[]] (@(0, 0, 0xFE, 0xFF) + [System.Text.UTF32Encoding]::new($true, $false).GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
     , @('Install', [byte[]] (@(0xFE, 0xFF) + [System.Text.Encoding]::BigEndianUnicode.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
     , @('Install', [System.Text.Encoding]::Unicode.GetBytes("'ok'`nGet-Uptime"),
-        "error: 1:2: holds NUL bytes and has no byte-order mark, so Windows PowerShell 5.1 reads it in the user's ANSI code page, NULs included, and cannot run it (UTF-16 saved without its mark looks so); save it as UTF-8")
+        "error: 1:2: holds NUL bytes and has no byte-order mark, so Windows PowerShell 5.1 reads it in the user's ANSI code page, NULs included, and cannot run it (UTF-16 saved without its mark looks so)")
     # 5.1 reads a script that is not UTF-8 in the ANSI code page, where
     # byte 0x92 is a closing quote that PowerShell takes for a single quote.
     , @('Install', [byte[]] (0x27, 0x69, 0x74, 0x92, 0x73, 0x27),
-        "warning: 1:4: is not UTF-8, so Windows PowerShell 5.1 reads it in the user's ANSI code page and its meaning depends on that code page (checked here as Windows-1252); save it as UTF-8",
+        "warning: 1:4: is not UTF-8, so Windows PowerShell 5.1 reads it in the user's ANSI code page and its meaning depends on that code page (checked here as Windows-1252)",
         "error: 1:5: Unexpected token 's'' in expression or statement.", "error: 1:6: The string is missing the terminator: '.")
     , @('Install', [byte[]] (0x92, 0x0A, 0x27, 0x6F, 0x6B, 0x27),
-        "warning: 1:1: is not UTF-8, so Windows PowerShell 5.1 reads it in the user's ANSI code page and its meaning depends on that code page (checked here as Windows-1252); save it as UTF-8",
+        "warning: 1:1: is not UTF-8, so Windows PowerShell 5.1 reads it in the user's ANSI code page and its meaning depends on that code page (checked here as Windows-1252)",
         "error: 2:2: Unexpected token 'ok'' in expression or statement.", "error: 2:4: The string is missing the terminator: '.")
+    # How to write each for 5.1: the fix for the finding's subject, else
+    # the rule's own (-Stable), and none where there is no way (NotChecked).
+    , @('Install', "'{}' | ConvertFrom-Json -AsHashtable`nOut-File x -Encoding utf8NoBOM`n`"``e[1m`"`nGet-Item . && exit 0",
+        "error: 1:25: $s has no parameter -AsHashtable on ConvertFrom-Json",
+        'note: 1:25: write instead: `ConvertFrom-Json` without it: its object reads the same (`$o.name`, `$o.PSObject.Properties`)',
+        "error: 2:12: $s has no -Encoding utf8NoBOM on Out-File",
+        'note: 2:12: write instead: `[IO.File]::WriteAllText($path, $text, (New-Object Text.UTF8Encoding $false))`; to read, `-Encoding UTF8`',
+        "error: 3:1: $s knows no escape ``e in a string and reads it as the letter e",
+        'note: 3:1: write instead: `$([char]27)` in the string, as in `"$([char]27)[32mgreen"`',
+        "error: 4:1: $s cannot parse ``&&``",
+        'note: 4:1: write instead: `a; if ($?) { b }`, or `if ($LASTEXITCODE -eq 0) { b }` after a program')
+    , @('Optimize', "param([int] `$FPS)`n`$x = `$FPS ? `$FPS : 60`n[IO.Path]::GetRelativePath('a', 'b')`n'a-b' -replace '-', { '+' }`nJoin-Path a -AdditionalChildPath b, c`n'a', 'b' | Join-String`n'a'..'z'",
+        "error: 2:6: $s cannot parse ``a ? b : c``",
+        'note: 2:6: write instead: `if ($a) { $b } else { $c }`, inside `$( )` where it is a value',
+        "error: 3:12: $fx has no static member GetRelativePath on System.IO.Path",
+        'note: 3:12: write instead: `Resolve-Path -Relative $path` after `Push-Location $base` (then `Pop-Location`)',
+        "error: 4:7: $s does not call a script block given to -replace: it replaces with the block's text",
+        'note: 4:7: write instead: `[regex]::Replace($text, $pattern, { param($m) $m.Value.ToUpper() }, ''IgnoreCase'')`, which calls the block for each match',
+        "error: 5:13: $s has no parameter -AdditionalChildPath on Join-Path",
+        'note: 5:13: write instead: a nested `Join-Path`, one child each: `Join-Path (Join-Path $a $b) $c`',
+        "error: 6:12: $s has no command Join-String",
+        'note: 6:12: write instead: `$items -join '', ''`; for a format, `($items | ForEach-Object { "[$_]" }) -join '', ''`',
+        "error: 7:1: $s has no ranges of letters: it takes both ends of ``'a'..'z'`` for numbers",
+        'note: 7:1: write instead: the code points, cast back to letters: `[char[]] (97..122)`')
+    , @('Install', "workflow W { parallel { Get-Uptime } }`nGet-Uptime`nSort-Object -Stable`nSet-Content x 'y' -Encoding UTF8NOBOM",
+        'warning: 1:1: not checked: workflow W, which PowerShell 7 cannot read; the rest of the script is checked',
+        "error: 2:1: $s has no command Get-Uptime",
+        'note: 2:1: write instead: `(Get-Date) - (Get-CimInstance Win32_OperatingSystem).LastBootUpTime`',
+        "error: 3:13: $s has no parameter -Stable on Sort-Object",
+        'note: 3:13: write instead: the call without it, as 5.1''s `Get-Help` shows the command',
+        "error: 4:19: $s has no -Encoding UTF8NOBOM on Set-Content",
+        'note: 4:19: write instead: `[IO.File]::WriteAllText($path, $text, (New-Object Text.UTF8Encoding $false))`; to read, `-Encoding UTF8`')
     , @('Install', (Get-Content -Raw (Join-Path $project 'package/Install-Yorn-UI.ps1')))
     , @('Optimize', (Get-Content -Raw (Join-Path $project 'package/Optimize-Yorn-UI.ps1')))
 )
@@ -375,6 +416,41 @@ $Conditions = @(
     , @('$IsWindows', 'T', '$IsWindows = $true')
 )
 
+# Scripts that PowerShell 7.6.10 ships for Windows, as they are: modules
+# that run on 5.1 must pass, and scripts that need 7 must be refused. They
+# lie beside the PowerShell that runs this (the .NET tool's win/ folder);
+# with a PowerShell installed otherwise, these rows are skipped and said so.
+$windowsFolder = Join-Path $PSHOME '../win'
+$Shipped = @(
+    , @('Modules/PowerShellGet/PSModule.psm1')
+    , @('Modules/PackageManagement/PackageProviderFunctions.psm1')
+    # 1.2.7, as 7 ships it, extracts with an overload that 4.8 lacks;
+    # 5.1's own Archive module is another.
+    , @('Modules/Microsoft.PowerShell.Archive/Microsoft.PowerShell.Archive.psm1',
+        "error: 1162:56: $fx has no overload of System.IO.Compression.ZipFileExtensions::ExtractToDirectory that takes 3 arguments: it takes 2")
+    , @('Modules/PSDiagnostics/PSDiagnostics.psm1')
+    , @('Modules/PSReadLine/PSReadLine.psm1')
+    , @('RegisterMicrosoftUpdate.ps1', "error: 45:8: $s has no command Start-ThreadJob")
+    , @('pwsh.profile.resource.ps1', "error: 48:47: $s has no parameter -EnumsAsStrings on ConvertTo-Json",
+        "error: 91:146: $s has no parameter -EnumsAsStrings on ConvertTo-Json", "error: 92:140: $s has no parameter -EnumsAsStrings on ConvertTo-Json",
+        "error: 93:146: $s has no parameter -EnumsAsStrings on ConvertTo-Json", "error: 94:153: $s has no parameter -EnumsAsStrings on ConvertTo-Json")
+)
+
+$check = Get-Module check-scripts
+
+# Findings as the rows write them: "SEVERITY: LINE:COLUMN: MESSAGE", the
+# file named before the line only when it is not the row's script, and,
+# with $Notes, "note: LINE:COLUMN: write instead: FIX" after each that has
+# a fix. A message is one line, as every report prints it.
+function Get-RowLines([object[]] $Findings, [string] $Name, [bool] $Notes) {
+    foreach ($finding in $Findings) {
+        $at = "$($finding.Line):$($finding.Column):"
+        if ($finding.File -ne $Name) { $at = "$($finding.File):$at" }
+        "$($finding.Severity): $at $(& $check { ConvertTo-OneLine $args[0] } $finding.Message)"
+        if ($Notes -and $finding.Fix) { "note: $at write instead: $($finding.Fix)" }
+    }
+}
+
 $folder = Join-Path ([System.IO.Path]::GetTempPath()) "check-rules-$PID"
 $failures = 0
 try {
@@ -388,10 +464,9 @@ try {
         } else {
             Set-Content -LiteralPath (Join-Path $folder $name) -Value $row[1] -NoNewline
         }
-        $want = @($row | Select-Object -Skip 2 | ForEach-Object { $_ -replace '^(\w+): ', "`$1: ${name}:" })
-        $got = @(foreach ($script in 'Install-Yorn-UI.ps1', 'Optimize-Yorn-UI.ps1') {
-                foreach ($finding in Get-ScriptFindings $folder $script) { Format-Finding $finding }
-            })
+        $want = @($row | Select-Object -Skip 2)
+        $notes = @($want -like 'note: *').Count -gt 0
+        $got = @(foreach ($script in 'Install-Yorn-UI.ps1', 'Optimize-Yorn-UI.ps1') { Get-RowLines (Get-ScriptFindings $folder $script) $name $notes })
         if (($want -join "`n") -cne ($got -join "`n")) {
             $failures++
             $shown = if ($row[1] -is [byte[]]) { [BitConverter]::ToString($row[1]) } else { $row[1] }
@@ -401,7 +476,6 @@ try {
 } finally {
     Remove-Item -Recurse -Force -LiteralPath $folder -ErrorAction Ignore
 }
-$check = Get-Module check-scripts
 foreach ($condition in $Conditions) {
     $text = "$(if ($condition.Count -gt 2) { $condition[2] })`nif ($($condition[0])) { }"
     $got = & $check {
@@ -420,8 +494,9 @@ foreach ($condition in $Conditions) {
 # commands has one in the data, so Test-Connection's -Protocol is made one
 # of 14393's for this row alone.
 $text = "Test-Connection yorn.example -Protocol WSMan`nTest-Connection yorn.example -Count 1"
-$want = "warning: Install-Yorn-UI.ps1:1:30: $s has -Protocol of Test-Connection only where Windows brings it: the check's data of $b14393, has it; that of $b17763, does not"
-$got = & $check {
+$want = @("warning: 1:30: $s has -Protocol of Test-Connection only where Windows brings it: the check's data of $b14393, has it; that of $b17763, does not"
+    'note: 1:30: write instead: a test before the call: `if (Get-Command Get-VM -ErrorAction SilentlyContinue) { Get-VM }`, or for a parameter `if ((Get-Command Test-Connection).Parameters.ContainsKey(''Protocol'')) { }`')
+$found = & $check {
     param([string] $Text)
     $real = $Known.Commands51['Test-Connection']
     $faked = (Get-Command51 'Test-Connection').Clone()
@@ -430,14 +505,205 @@ $got = & $check {
     try {
         $parsed = Read-ScriptTree $Text 'Install-Yorn-UI.ps1'
         $context = New-CheckContext 'Install-Yorn-UI.ps1' $parsed.Text $parsed.Tree $parsed.Tokens
-        foreach ($finding in Find-CommandOneBuild51 $context) { Format-Finding $finding }
+        Find-CommandOneBuild51 $context
     } finally {
         $Known.Commands51['Test-Connection'] = $real
     }
 } $text
-if ("$got" -cne $want) {
+$got = @(Get-RowLines @($found) 'Install-Yorn-UI.ps1' $true)
+if (($got -join "`n") -cne ($want -join "`n")) {
     $failures++
-    [Console]::Error.WriteLine("a parameter of one build:`n$text`nexpected:`n$want`ngot:`n$($got -join "`n")`n")
+    [Console]::Error.WriteLine("a parameter of one build:`n$text`nexpected:`n$($want -join "`n")`ngot:`n$($got -join "`n")`n")
 }
-"$($Rows.Count + 1) rows and $($Conditions.Count) conditions of the author's check, $failures failed"
+$shippedChecked = 0
+if (Test-Path -LiteralPath $windowsFolder) {
+    foreach ($script in $Shipped) {
+        $name = "win/$($script[0])"
+        $want = @($script | Select-Object -Skip 1 | ForEach-Object { $_ -replace '^(\w+): ', "`$1: ${name}:" })
+        $got = @(Get-RowLines @(Get-FileFindings (Join-Path $windowsFolder $script[0]) $name) '' $false)
+        $shippedChecked++
+        if (($want -join "`n") -cne ($got -join "`n")) {
+            $failures++
+            [Console]::Error.WriteLine("$name`nexpected:`n$($want -join "`n")`ngot:`n$($got -join "`n")`n")
+        }
+    }
+} else {
+    "The scripts that PowerShell ships for Windows are not at ${windowsFolder}: their $($Shipped.Count) rows are skipped."
+}
+
+# The fixes in the data: every rule says whether there is a way (Fix,
+# null where there is none, or Fixes), each fix is one line, and no code
+# that a fix gives (between backticks) is what 5.1 lacks: each piece that
+# parses on its own is checked, and must give no error.
+$known = & $check { $Known }
+$spans = 0
+$file = Join-Path ([System.IO.Path]::GetTempPath()) "check-fix-$PID.ps1"
+try {
+    foreach ($rule in $known.Rules.Keys | Sort-Object) {
+        $properties = $known.Rules[$rule]
+        if (-not $properties.ContainsKey('Fix') -and -not $properties.ContainsKey('Fixes')) {
+            $failures++
+            [Console]::Error.WriteLine("check-data.json gives $rule neither a Fix (null where there is no way) nor Fixes`n")
+            continue
+        }
+        $texts = @{}
+        if ($properties['Fix']) { $texts[''] = $properties.Fix }
+        if ($null -ne $properties['Fixes']) { foreach ($subject in $properties.Fixes.Keys) { $texts[$subject] = $properties.Fixes[$subject] } }
+        foreach ($subject in $texts.Keys) {
+            $text = $texts[$subject]
+            $pieces = $text.Split('`')
+            $problems = @(
+                if ($text -cne (& $check { ConvertTo-OneLine $args[0] } $text)) { 'it is not one line' }
+                if ($pieces.Count % 2 -eq 0) { 'a backtick is not closed' }
+                for ($i = 1; $i -lt $pieces.Count; $i += 2) {
+                    $errors = $null
+                    [void] [System.Management.Automation.Language.Parser]::ParseInput($pieces[$i], [ref] $null, [ref] $errors)
+                    if ($errors.Count -gt 0) { continue }
+                    $spans++
+                    [System.IO.File]::WriteAllText($file, $pieces[$i])
+                    foreach ($finding in Get-FileFindings $file 'fix.ps1') {
+                        if ($finding.Severity -eq 'error') { "``$($pieces[$i])`` gives: $($finding.Message)" }
+                    }
+                })
+            if ($problems.Count -gt 0) {
+                $failures++
+                [Console]::Error.WriteLine("the fix of $rule$(if ($subject) { " for $subject" }): $text`n$($problems -join "`n")`n")
+            }
+        }
+    }
+} finally {
+    Remove-Item -LiteralPath $file -ErrorAction Ignore
+}
+
+# The command as an author runs it, in this process, from a folder that
+# holds the package pkg (a warning and an error), the package warn (a
+# warning only), lone.ps1, other/Install-Yorn-UI.ps1 and 'odd,name:1.ps1'
+# (which PowerShell reads as a drive's unless it is given as ./odd...):
+# each row's arguments, its exit code, and every line it writes on
+# standard error (Err) and standard output (Out), or for SARIF the
+# results, as "LEVEL RULE URI:LINE:COLUMN" with the message's lines.
+$noIsWindows = "$s does not set `$IsWindows: there it reads as `$null, or stops a script under Set-StrictMode"
+$noIsWindowsFix = 'write instead: `$env:OS -eq ''Windows_NT''`, true on Windows in both'
+$asHashtable = "$s has no parameter -AsHashtable on ConvertFrom-Json"
+$asHashtableFix = 'write instead: `ConvertFrom-Json` without it: its object reads the same (`$o.name`, `$o.PSObject.Properties`)'
+$escapeE = "$s knows no escape ``e in a string and reads it as the letter e"
+$escapeFix = 'write instead: `$([char]27)` in the string, as in `"$([char]27)[32mgreen"`'
+$remainingFix = 'write instead: a parameter that takes them: `param([Parameter(ValueFromRemainingArguments = $true)] [string[]] $Rest)`'
+$remainingMessage = 'takes no remaining arguments (a [Parameter(ValueFromRemainingArguments = $true)] parameter), so PowerShell refuses any argument typed after Install-Yorn-UI.exe that names none of its parameters'
+$passed = 'Both scripts parse in Windows PowerShell 5.1, use nothing that the check knows it to lack, and can take what the launcher passes.'
+$usage = 'usage: check-scripts.ps1 [--format text|github|sarif] [--strict] PATH...'
+$Formats = @(
+    @{ Args = @('pkg'); Exit = 2; Out = @(); Err = @(
+            "pkg/Install-Yorn-UI.ps1:1:5: warning: $noIsWindows [VariableOnly7]", "pkg/Install-Yorn-UI.ps1:1:5: note: $noIsWindowsFix",
+            "pkg/Install-Yorn-UI.ps1:2:30: error: $asHashtable [ParameterOnly7]", "pkg/Install-Yorn-UI.ps1:2:30: note: $asHashtableFix") }
+    @{ Args = @('warn'); Exit = 0; Out = @($passed); Err = @("warn/Install-Yorn-UI.ps1:1:5: warning: $noIsWindows [VariableOnly7]", "warn/Install-Yorn-UI.ps1:1:5: note: $noIsWindowsFix") }
+    @{ Args = @('--strict', 'warn'); Exit = 2; Out = @(); Err = @("warn/Install-Yorn-UI.ps1:1:5: error: $noIsWindows [VariableOnly7]", "warn/Install-Yorn-UI.ps1:1:5: note: $noIsWindowsFix") }
+    # In the package folder itself, as ./build.sh runs it.
+    @{ In = 'warn'; Args = @('.'); Exit = 0; Out = @($passed); Err = @("Install-Yorn-UI.ps1:1:5: warning: $noIsWindows [VariableOnly7]", "Install-Yorn-UI.ps1:1:5: note: $noIsWindowsFix") }
+    # Single files: 5.1's rules, and the launcher's for a script so named.
+    @{ Args = @('lone.ps1', 'other/Install-Yorn-UI.ps1'); Exit = 2; Out = @(); Err = @(
+            "lone.ps1:3:1: error: $escapeE [EscapeOnly7]", "lone.ps1:3:1: note: $escapeFix",
+            "other/Install-Yorn-UI.ps1:2:1: warning: $remainingMessage [ContractRemainingArguments]", "other/Install-Yorn-UI.ps1:2:1: note: $remainingFix") }
+    @{ Args = @('other/Install-Yorn-UI.ps1', 'warn'); Exit = 0; Err = @(
+            "other/Install-Yorn-UI.ps1:2:1: warning: $remainingMessage [ContractRemainingArguments]", "other/Install-Yorn-UI.ps1:2:1: note: $remainingFix",
+            "warn/Install-Yorn-UI.ps1:1:5: warning: $noIsWindows [VariableOnly7]", "warn/Install-Yorn-UI.ps1:1:5: note: $noIsWindowsFix")
+        Out = @('Every file checked parses in Windows PowerShell 5.1 and uses nothing that the check knows it to lack.') }
+    # GitHub's workflow commands: % and line breaks escaped in the message,
+    # and , and : too in a property.
+    @{ Args = @('--format', 'github', 'pkg', './odd,name:1.ps1'); Exit = 2; Err = @(); Out = @(
+            "::warning file=pkg/Install-Yorn-UI.ps1,line=1,col=5,title=VariableOnly7::$noIsWindows%0A$noIsWindowsFix"
+            "::error file=pkg/Install-Yorn-UI.ps1,line=2,col=30,title=ParameterOnly7::$asHashtable%0A$asHashtableFix"
+            "::error file=odd%2Cname%3A1.ps1,line=1,col=8,title=Parse::Unexpected token 'b%25c' in expression or statement.") }
+    @{ Args = @('--format', 'github', '--strict', 'warn'); Exit = 2; Err = @(); Out = @(
+            "::error file=warn/Install-Yorn-UI.ps1,line=1,col=5,title=VariableOnly7::$noIsWindows%0A$noIsWindowsFix") }
+    @{ Args = @('--format', 'sarif', 'pkg', 'lone.ps1', './odd,name:1.ps1'); Exit = 2; Err = @(); Sarif = @(
+            "warning VariableOnly7 pkg/Install-Yorn-UI.ps1:1:5 $noIsWindows`n$noIsWindowsFix"
+            "error ParameterOnly7 pkg/Install-Yorn-UI.ps1:2:30 $asHashtable`n$asHashtableFix"
+            "error EscapeOnly7 lone.ps1:3:1 $escapeE`n$escapeFix"
+            "error Parse odd%2Cname%3A1.ps1:1:8 Unexpected token 'b%c' in expression or statement.") }
+    @{ Args = @('--strict', '--format', 'sarif', 'warn'); Exit = 2; Err = @(); Sarif = @("error VariableOnly7 warn/Install-Yorn-UI.ps1:1:5 $noIsWindows`n$noIsWindowsFix") }
+    @{ Args = @('--format', 'sarif', 'warn'); Exit = 0; Err = @(); Sarif = @("warning VariableOnly7 warn/Install-Yorn-UI.ps1:1:5 $noIsWindows`n$noIsWindowsFix") }
+    # What the command refuses before it checks anything.
+    @{ Args = @('--format', 'xml', 'pkg'); Exit = 2; Out = @(); Err = @('error: --format xml: the formats are text, github and sarif', $usage) }
+    @{ Args = @('--format'); Exit = 2; Out = @(); Err = @('error: --format needs one of text, github, sarif', $usage) }
+    @{ Args = @('-Strict', 'pkg'); Exit = 2; Out = @(); Err = @('error: no option -Strict', $usage) }
+    @{ Args = @('--strict'); Exit = 2; Out = @(); Err = @('error: no PATH to check', $usage) }
+    @{ Args = @('pkg', 'missing.ps1'); Exit = 2; Out = @(); Err = @('error: missing.ps1: there is no such file or folder', $usage) }
+    @{ Args = @('--', '--strict'); Exit = 2; Out = @(); Err = @('error: --strict: there is no such file or folder', $usage) }
+    @{ Args = @('empty'); Exit = 2; Out = @(); Err = @('error: empty: holds neither Install-Yorn-UI.ps1 nor Optimize-Yorn-UI.ps1', $usage) }
+)
+
+# The SARIF log's results as the rows write them, after the checks that
+# every log must pass: the schema's (when it is given), and every rule of
+# the data listed with its level, and its fixes as its help.
+function Get-SarifLines([string] $Json) {
+    if ($SarifSchema) {
+        $problems = @(Test-Json -Json $Json -SchemaFile $SarifSchema -ErrorAction SilentlyContinue -ErrorVariable invalid)
+        if (-not $problems[0]) { "not valid SARIF 2.1.0: $($invalid -join '; ')" }
+    }
+    $run = ($Json | ConvertFrom-Json -AsHashtable).runs[0]
+    $rules = $run.tool.driver.rules
+    $names = @($known.Rules.Keys | Sort-Object)
+    if ((@($rules | ForEach-Object { $_.id }) -join ' ') -cne ($names -join ' ')) { "the log's rules are not the data's: $(@($rules | ForEach-Object { $_.id }) -join ' ')" }
+    foreach ($rule in $rules) {
+        $properties = $known.Rules[$rule.id]
+        if ($rule.defaultConfiguration.level -cne $properties.Severity) { "$($rule.id) is at level $($rule.defaultConfiguration.level)" }
+        $fix = if ($properties['Fix']) { "write instead: $($properties.Fix)" }
+        $hasHelp = $rule.ContainsKey('help')
+        if (($fix -or $null -ne $properties['Fixes']) -ne $hasHelp) { "$($rule.id) has$(if (-not $hasHelp) { ' no' }) help" }
+        if ($fix -and $rule.help.text.Split("`n")[0] -cne $fix) { "the help of $($rule.id) does not start with its fix: $($rule.help.text)" }
+    }
+    foreach ($result in $run.results) {
+        $place = $result.locations[0].physicalLocation
+        if ($rules[$result.ruleIndex].id -cne $result.ruleId) { "the result of $($result.ruleId) points to the rule $($result.ruleIndex)" }
+        "$($result.level) $($result.ruleId) $($place.artifactLocation.uri):$($place.region.startLine):$($place.region.startColumn) $($result.message.text)"
+    }
+}
+
+$folder = Join-Path ([System.IO.Path]::GetTempPath()) "check-formats-$PID"
+$command = Join-Path $project 'check/check-scripts.ps1'
+[void] (New-Item -ItemType Directory -Force (Join-Path $folder 'pkg'), (Join-Path $folder 'warn'), (Join-Path $folder 'other'), (Join-Path $folder 'empty'))
+Copy-Item (Join-Path $project 'package/*.ps1') (Join-Path $folder 'pkg')
+Copy-Item (Join-Path $project 'package/*.ps1') (Join-Path $folder 'warn')
+Set-Content -LiteralPath (Join-Path $folder 'pkg/Install-Yorn-UI.ps1') -Value "if (`$IsWindows) { 'Windows' }`n`$h = '{}' | ConvertFrom-Json -AsHashtable"
+Set-Content -LiteralPath (Join-Path $folder 'warn/Install-Yorn-UI.ps1') -Value "if (`$IsWindows) { 'Windows' }"
+Set-Content -LiteralPath (Join-Path $folder 'lone.ps1') -Value "[CmdletBinding()]`nparam([string] `$Path)`n`"``e[1m`$Path`""
+Set-Content -LiteralPath (Join-Path $folder 'other/Install-Yorn-UI.ps1') -Value "[CmdletBinding()]`nparam([string] `$Path)`n`$Path"
+Set-Content -LiteralPath (Join-Path $folder 'odd,name:1.ps1') -Value '$a = 1 b%c'
+$standardError = [Console]::Error
+try {
+    foreach ($row in $Formats) {
+        $errors = [System.IO.StringWriter]::new()
+        Push-Location -LiteralPath (Join-Path $folder $(if ($row.ContainsKey('In')) { $row.In } else { '.' }))
+        [Console]::SetError($errors)
+        $global:LASTEXITCODE = 0
+        $arguments = $row.Args
+        try {
+            $out = @(& $command @arguments)
+        } finally {
+            [Console]::SetError($standardError)
+            Pop-Location
+        }
+        $exit = $LASTEXITCODE
+        $err = @($errors.ToString().Split([Environment]::NewLine, [StringSplitOptions]::RemoveEmptyEntries))
+        $problems = @(
+            if ($exit -ne $row.Exit) { "exit code $exit, not $($row.Exit)" }
+            if (($err -join "`n") -cne ($row.Err -join "`n")) { "standard error:`n$($err -join "`n")`nnot:`n$($row.Err -join "`n")" }
+            if ($row.ContainsKey('Sarif')) {
+                $sarif = @(Get-SarifLines ($out -join "`n"))
+                if (($sarif -join "`n") -cne ($row.Sarif -join "`n")) { "the SARIF log:`n$($sarif -join "`n")`nnot:`n$($row.Sarif -join "`n")" }
+            } elseif (($out -join "`n") -cne ($row.Out -join "`n")) {
+                "standard output:`n$($out -join "`n")`nnot:`n$($row.Out -join "`n")"
+            })
+        if ($problems.Count -gt 0) {
+            $failures++
+            [Console]::Error.WriteLine("check-scripts.ps1 $($row.Args -join ' '):`n$($problems -join "`n")`n")
+        }
+    }
+} finally {
+    Remove-Item -Recurse -Force -LiteralPath $folder -ErrorAction Ignore
+}
+
+
+"$($Rows.Count + 1) rows, $($Conditions.Count) conditions and $shippedChecked shipped scripts of the author's check, $spans pieces of code in its fixes, $($Formats.Count) rows of its command$(if (-not $SarifSchema) { ' (SARIF not validated: no schema given)' }), $failures failed"
 if ($failures -gt 0) { exit 1 }

@@ -307,6 +307,20 @@ Add-Type -LiteralPath 'lib\Newtonsoft.Json.dll'
 [DayOfWeek]::Parse('Monday')
 '@, "error: 1:12: $fx has no overload of System.IO.File::Move that takes 3 arguments: it takes 2",
         "error: 4:9: $fx has no overload of System.Math::DivRem that takes 2 arguments: it takes 3")
+    # What each of 5.1's rules says to write instead, by what it names.
+    , @('Install', @'
+Join-Path $PSScriptRoot 'lib' 'Helpers.ps1'
+Curl -fsSL https://example.com/yorn.zip -o yorn.zip
+[SemVer] '1.0.0'
+[IO.File]::Move($from, $to, $true)
+'@, "error: 1:31: $s takes at most 2 positional arguments for Join-Path and stops at this 3rd one",
+        'note: 1:31: write instead: a `Join-Path` for each part: `Join-Path (Join-Path $PSScriptRoot ''lib'') ''Helpers.ps1''`, or `[IO.Path]::Combine($PSScriptRoot, ''lib'', ''Helpers.ps1'')`',
+        "error: 2:1: $s runs Invoke-WebRequest for Curl, where PowerShell 7 on Windows runs curl.exe, which 5.1 runs only when written curl.exe",
+        'note: 2:1: write instead: `curl.exe -fsSLo yorn.zip https://example.com/yorn.zip` (Windows 10 1803 and later), or `Invoke-WebRequest https://example.com/yorn.zip -OutFile yorn.zip -UseBasicParsing`',
+        "error: 3:1: $s has no type [SemVer]: it is PowerShell 7's short name for System.Management.Automation.SemanticVersion",
+        'note: 3:1: write instead: `[version] ''1.0.0''`, with any pre-release label kept apart as a string',
+        "error: 4:12: $fx has no overload of System.IO.File::Move that takes 3 arguments: it takes 2",
+        'note: 4:12: write instead: `Move-Item -LiteralPath $from -Destination $to -Force`, which replaces the target')
     # Commands of one 5.1 build: a warning, once a command.
     , @('Install', @'
 Get-VM

@@ -19,19 +19,33 @@ function Format-ArgumentCounts([object[]] $Ranges) {
     @($counts) -join ' or '
 }
 
+# What 4.8 has of TYPE::METHOD as written: @{ FullName; Ranges }, or
+# $false where its overloads are not compared (the script's own class, a
+# type or method that StaticOverloads48 does not list).
+function Get-MethodOverloads48($Context, [string] $Type, [string] $Method) {
+    if ($Context.Classes.Contains($Type)) { return $false }
+    $fullName = Resolve-TypeName $Context $Type
+    if (-not $fullName -or -not $Known.Overloads48.ContainsKey($fullName)) { return $false }
+    $ranges = (Get-Overloads48 $fullName)[$Method]
+    if ($null -eq $ranges) { return $false }
+    @{ FullName = $fullName; Ranges = $ranges }
+}
+
 function Find-StaticOverloadOnly7($Context) {
-    $overloads = $Known.Overloads48
-    $resolved = $Context.TypeNames
+    # Worked out once for each method as written.
+    $methods = @{}
     foreach ($node in $Context.Nodes[[InvokeMemberExpressionAst]]) {
-        if (-not $node.Static -or $node.Expression -isnot [TypeExpressionAst] -or $node.Member -isnot [StringConstantExpressionAst]) { continue }
-        $name = $node.Expression.TypeName.FullName
-        if ($Context.Classes.Contains($name)) { continue }
-        $fullName = $resolved[$name]
-        if ($null -eq $fullName -and -not $resolved.ContainsKey($name)) { $fullName = Resolve-TypeName $Context $name }
-        if (-not $fullName -or -not $overloads.ContainsKey($fullName)) { continue }
-        $method = $node.Member.Value
-        $ranges = (Get-Overloads48 $fullName)[$method]
-        if ($null -eq $ranges) { continue }
+        if (-not $node.Static) { continue }
+        $expression = $node.Expression
+        $member = $node.Member
+        if ($expression -isnot [TypeExpressionAst] -or $member -isnot [StringConstantExpressionAst]) { continue }
+        $key = "$($expression.TypeName.FullName)::$($member.Value)"
+        $entry = $methods[$key]
+        if ($null -eq $entry) { $entry = $methods[$key] = Get-MethodOverloads48 $Context $expression.TypeName.FullName $member.Value }
+        if (-not $entry) { continue }
+        $fullName = $entry.FullName
+        $method = $member.Value
+        $ranges = $entry.Ranges
         $count = 0
         if ($null -ne $node.Arguments) { $count = $node.Arguments.Count }
         $taken = $false

@@ -38,22 +38,33 @@ function Get-TypeNameVerdict($Context, [string] $Name, [bool] $Attribute) {
     $null
 }
 
+# The verdicts of a type name as written, an attribute's or not: one for
+# each of its plain names (an array's element, a generic and each of its
+# arguments) that 5.1 does not resolve, each with that Name; none for most.
+function Get-TypeNameVerdicts($Context, [ITypeName] $TypeName, [bool] $Attribute) {
+    $names = $TypeName.FullName
+    if ($TypeName -isnot [TypeName]) { $names = Get-PlainTypeNames $TypeName }
+    , [object[]] @(foreach ($name in $names) {
+        if ($Context.Classes.Contains($name)) { continue }
+        $verdict = Get-TypeNameVerdict $Context $name $Attribute
+        if ($null -ne $verdict) { $verdict.Name = $name; $verdict }
+    })
+}
+
 function Find-TypeNameOnly7($Context) {
-    $verdicts = @{}
+    # Worked out once for each name as written: a script writes the same
+    # few types thousands of times.
+    $verdictsOf = @{}
     foreach ($nodes in $Context.Nodes[[TypeExpressionAst]], $Context.Nodes[[TypeConstraintAst]], $Context.Nodes[[AttributeAst]]) {
         foreach ($node in $nodes) {
             $attribute = $node -is [AttributeAst]
-            $typeName = $node.TypeName
-            $names = $typeName.FullName
-            if ($typeName -isnot [TypeName]) { $names = Get-PlainTypeNames $typeName }
-            foreach ($name in $names) {
-                if ($Context.Classes.Contains($name)) { continue }
-                $key = "$attribute $name"
-                if (-not $verdicts.ContainsKey($key)) { $verdicts[$key] = Get-TypeNameVerdict $Context $name $attribute }
-                $verdict = $verdicts[$key]
-                if ($null -eq $verdict) { continue }
+            $key = "$attribute $($node.TypeName.FullName)"
+            $verdicts = $verdictsOf[$key]
+            if ($null -eq $verdicts) { $verdicts = $verdictsOf[$key] = Get-TypeNameVerdicts $Context $node.TypeName $attribute }
+            if ($verdicts.Count -eq 0) { continue }
+            foreach ($verdict in $verdicts) {
                 # 5.1's parser reads [ordered] before a hashtable itself.
-                if ($name -eq 'ordered' -and $node.Parent -is [ConvertExpressionAst] -and $node.Parent.Child -is [HashtableAst]) { continue }
+                if ($verdict.Name -eq 'ordered' -and $node.Parent -is [ConvertExpressionAst] -and $node.Parent.Child -is [HashtableAst]) { continue }
                 New-FindingAt $Context TypeNameOnly7 $node.Extent $verdict.Message $verdict.Subject
             }
         }

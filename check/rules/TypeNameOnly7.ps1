@@ -55,12 +55,21 @@ function Find-TypeNameOnly7($Context) {
     # Worked out once for each name as written: a script writes the same
     # few types thousands of times.
     $verdictsOf = @{}
+    $accelerators51 = $Known.Accelerators51
+    $none = [object[]] @()
     foreach ($nodes in $Context.Nodes[[TypeExpressionAst]], $Context.Nodes[[TypeConstraintAst]], $Context.Nodes[[AttributeAst]]) {
         foreach ($node in $nodes) {
             $attribute = $node -is [AttributeAst]
             $key = "$attribute $($node.TypeName.FullName)"
             $verdicts = $verdictsOf[$key]
-            if ($null -eq $verdicts) { $verdicts = $verdictsOf[$key] = Get-TypeNameVerdicts $Context $node.TypeName $attribute }
+            if ($null -eq $verdicts) {
+                # 5.1's own accelerators ([int], [string[]], [CmdletBinding()]),
+                # most of what a script writes, are 5.1's.
+                $plain = $node.TypeName
+                if ($plain -is [ArrayTypeName]) { $plain = $plain.ElementType }
+                if ($plain -is [TypeName] -and $accelerators51.ContainsKey($plain.Name)) { $verdicts = $verdictsOf[$key] = $none }
+                else { $verdicts = $verdictsOf[$key] = Get-TypeNameVerdicts $Context $node.TypeName $attribute }
+            }
             if ($verdicts.Count -eq 0) { continue }
             foreach ($verdict in $verdicts) {
                 # 5.1's parser reads [ordered] before a hashtable itself.

@@ -34,7 +34,13 @@ function Find-CommandOneBuild51($Context) {
         }
         $command51 = $commands51[$name]
         if ($null -eq $command51) { continue }
-        if ($command51 -is [System.Text.Json.JsonElement]) { $command51 = Get-Command51 $name }
+        if ($command51 -is [System.Text.Json.JsonElement]) {
+            # Few entries have a parameter of one build: the others are
+            # not shaped for this rule alone.
+            $list = [System.Text.Json.JsonElement]::new()
+            if (-not $command51.TryGetProperty('Only14393', [ref] $list) -and -not $command51.TryGetProperty('Only17763', [ref] $list)) { continue }
+            $command51 = Get-Command51 $name
+        }
         if ($command51.Only14393.Count -eq 0 -and $command51.Only17763.Count -eq 0) { continue }
         foreach ($element in $command.CommandElements) {
             if ($element -isnot [CommandParameterAst]) { continue }

@@ -505,17 +505,17 @@ foreach ($condition in $Conditions) {
     }
 }
 # A parameter that one 5.1 build has and the other lacks: none of 7.6's
-# commands has one in the data, so Test-Connection's -Protocol is made one
-# of 14393's for this row alone.
+# commands has one in the data, so Test-Connection's entry, as the data
+# holds it, is given -Protocol as one of 14393's for this row alone.
 $text = "Test-Connection yorn.example -Protocol WSMan`nTest-Connection yorn.example -Count 1"
 $want = @("warning: 1:30: $s has -Protocol of Test-Connection only where Windows brings it: the check's data of $b14393, has it; that of $b17763, does not"
     'note: 1:30: write instead: a test before the call: `if (Get-Command Get-VM -ErrorAction SilentlyContinue) { Get-VM }`, or for a parameter `if ((Get-Command Test-Connection).Parameters.ContainsKey(''Protocol'')) { }`')
 $found = & $check {
     param([string] $Text)
     $real = $Known.Commands51['Test-Connection']
-    $faked = (Get-Command51 'Test-Connection').Clone()
-    $faked.Only14393 = New-NameSet 'Protocol'
-    $Known.Commands51['Test-Connection'] = $faked
+    $entry = ConvertFrom-Json $Known.Generated.GetProperty('Commands51').GetProperty('Test-Connection').GetRawText() -AsHashtable
+    $entry.Only14393 = @('Protocol')
+    $Known.Commands51['Test-Connection'] = [System.Text.Json.JsonDocument]::Parse((ConvertTo-Json $entry -Depth 5 -Compress)).RootElement
     try {
         $parsed = Read-ScriptTree $Text 'Install-Yorn-UI.ps1'
         $context = New-CheckContext 'Install-Yorn-UI.ps1' $parsed.Text $parsed.Tree $parsed.Tokens

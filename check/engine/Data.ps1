@@ -86,16 +86,29 @@ function Test-MemberOnly7([string] $Type, [string] $Member) {
 function Get-Command51([string] $Name) {
     $entry = $Known.Commands51[$Name]
     if ($entry -is [System.Text.Json.JsonElement]) {
-        $read = ConvertFrom-JsonValue $entry
-        $parameters = New-NameTable
-        foreach ($parameter in $read.Parameters.Keys) { $parameters[$parameter] = [string[]] @($read.Parameters[$parameter]) }
+        # Read here, not through ConvertFrom-JsonValue: a call for each
+        # parameter's aliases cost more than all the rest.
+        $read = $entry
         $entry = $Known.Commands51[$Name] = @{
             Name       = $Name
-            Positional = $(if ($null -ne $read.Positional) { [int] $read.Positional })
-            Parameters = $parameters
-            Switches   = New-NameSet $read['Switches']
-            Only14393  = New-NameSet $read['Only14393']
-            Only17763  = New-NameSet $read['Only17763']
+            Positional = $null
+            Parameters = New-NameTable
+            Switches   = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
+            Only14393  = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
+            Only17763  = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
+        }
+        foreach ($property in $read.EnumerateObject()) {
+            $value = $property.Value
+            $key = $property.Name
+            if ($key -eq 'Positional') {
+                if ($value.ValueKind -eq 'Number') { $entry.Positional = $value.GetInt32() }
+            } elseif ($key -eq 'Parameters') {
+                foreach ($parameter in $value.EnumerateObject()) {
+                    $entry.Parameters[$parameter.Name] = [string[]] @(foreach ($alias in $parameter.Value.EnumerateArray()) { $alias.GetString() })
+                }
+            } elseif ($key -eq 'Switches' -or $key -eq 'Only14393' -or $key -eq 'Only17763') {
+                foreach ($item in $value.EnumerateArray()) { [void] $entry[$key].Add($item.GetString()) }
+            }
         }
     }
     $entry

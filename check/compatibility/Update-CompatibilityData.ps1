@@ -48,7 +48,7 @@ $BuiltInFunctions51 = 'cd..', 'cd\', 'Clear-Host', 'Get-Verb', 'help', 'ImportSy
 $WindowsOnlyAliases7 = @{
     ac = 'Add-Content'; cat = 'Get-Content'; clear = 'Clear-Host'; cnsn = 'Connect-PSSession'
     compare = 'Compare-Object'; cp = 'Copy-Item'; cpp = 'Copy-ItemProperty'; diff = 'Compare-Object'
-    dnsn = 'Disconnect-PSSession'; gsv = 'Get-Service'; ls = 'Get-ChildItem'; man = 'help'
+    dnsn = 'Disconnect-PSSession'; gsv = 'Get-Service'; kill = 'Stop-Process'; ls = 'Get-ChildItem'; man = 'help'
     mount = 'New-PSDrive'; mv = 'Move-Item'; ogv = 'Out-GridView'; ps = 'Get-Process'; rm = 'Remove-Item'
     rmdir = 'Remove-Item'; sasv = 'Start-Service'; shcm = 'Show-Command'; sleep = 'Start-Sleep'
     sort = 'Sort-Object'; spsv = 'Stop-Service'; start = 'Start-Process'; tee = 'Tee-Object'; write = 'Write-Output'

@@ -10,28 +10,28 @@
 using namespace System.Collections.Generic
 using namespace System.Management.Automation.Language
 
-# 5.1's parameters of a command, from the data's Commands51, read when a
-# rule first asks: @{ Names (each name and alias -> its parameter);
-# Switches }, with 5.1's common parameters; $null where the data has none.
+# 5.1's parameters of a command as a call binds them, shaped from
+# Get-Command51's entry when a rule first asks: @{ Names (each name and
+# alias -> its parameter); Switches }, with 5.1's common parameters;
+# $null where the data has none.
 $Parameters51 = New-NameTable
-function Get-Parameters51([string] $Command) {
+function Get-Binding51([string] $Command) {
     if ($Parameters51.ContainsKey($Command)) { return $Parameters51[$Command] }
     $found = $null
-    $table = [System.Text.Json.JsonElement]::new()
-    $entry = [System.Text.Json.JsonElement]::new()
-    if ($Known.Generated.TryGetProperty('Commands51', [ref] $table) -and $table.TryGetProperty($Command, [ref] $entry)) {
+    $command51 = Get-Command51 $Command
+    if ($null -ne $command51) {
         $names = New-NameTable
         $switches = New-NameSet 'Verbose', 'Debug'
-        foreach ($parameter in $entry.GetProperty('Parameters').EnumerateObject()) {
-            $names[$parameter.Name] = $parameter.Name
-            foreach ($alias in $parameter.Value.EnumerateArray()) { $names[$alias.GetString()] = $parameter.Name }
+        foreach ($name in $command51.Parameters.Keys) {
+            $names[$name] = $name
+            foreach ($alias in $command51.Parameters[$name]) { $names[$alias] = $name }
         }
         foreach ($name in $Known.CommonParameters.Keys) {
             if ($Known.CommonOnly7.Contains($name)) { continue }
             $names[$name] = $name
             foreach ($alias in $Known.CommonParameters[$name]) { $names[$alias] = $name }
         }
-        foreach ($switch in $entry.GetProperty('Switches').EnumerateArray()) { [void] $switches.Add($switch.GetString()) }
+        foreach ($switch in $command51.Switches) { [void] $switches.Add($switch) }
         $found = @{ Names = $names; Switches = $switches }
     }
     $Parameters51[$Command] = $found
@@ -57,7 +57,7 @@ function Resolve-Parameter51($Parameters, [string] $Written) {
 # (in order) and Splatted. A switch of 5.1's takes no argument after it.
 function Get-Arguments51([CommandAst] $Command, [string] $Name) {
     $parameters = $Parameters51[$Name]
-    if ($null -eq $parameters -and -not $Parameters51.ContainsKey($Name)) { $parameters = Get-Parameters51 $Name }
+    if ($null -eq $parameters -and -not $Parameters51.ContainsKey($Name)) { $parameters = Get-Binding51 $Name }
     $named = [Dictionary[string, object]]::new([StringComparer]::OrdinalIgnoreCase)
     $positional = [List[Ast]]::new()
     $splatted = $false
@@ -107,8 +107,8 @@ $BehaviourCommands = New-NameSet 'Invoke-WebRequest', 'Invoke-RestMethod', 'Star
     'Expand-Archive', 'Out-File', 'Set-Content', 'Add-Content', 'New-Object'
 
 # Every call of those commands, by the command 5.1 runs: 7.6's aliases and
-# 5.1's own (curl and wget are Invoke-WebRequest there); not the script's
-# own functions and aliases. A table of lists, found once:
+# 5.1's own that name no program in 7; not the script's own functions and
+# aliases. A table of lists, found once:
 # @{ Command; Written; Name }.
 function Get-Calls51($Context) {
     if ($Context.Memo.ContainsKey('Calls51')) { return $Context.Memo.Calls51 }
@@ -122,7 +122,13 @@ function Get-Calls51($Context) {
         if ($null -eq $target) { $target = Get-CommandTarget $Context $written }
         if ($target.Own -or -not $target.Name) { continue }
         $name = $target.Name
-        if ($null -ne $aliases51 -and $name -eq $written -and $aliases51.ContainsKey($written)) { $name = $aliases51[$written].Command }
+        if ($null -ne $aliases51 -and $name -eq $written -and $aliases51.ContainsKey($written)) {
+            # curl, wget and sc are refused as they stand (AliasOnly51), and
+            # the program that its fix names is no cmdlet call to warn about.
+            $alias = $aliases51[$written]
+            if ($alias.Program -or $Known.ProgramsOf7.Contains($written)) { continue }
+            $name = $alias.Command
+        }
         if (-not $BehaviourCommands.Contains($name)) { continue }
         $list = $calls[$name]
         if ($null -eq $list) { $list = $calls[$name] = [List[object]]::new() }

@@ -8,7 +8,8 @@
 # - What the script defines: its functions (and their [Alias()] names),
 #   classes and enums, the aliases it sets (Set-Alias, New-Alias), the
 #   modules it imports or installs (Import-Module, Install-Module,
-#   #Requires -Modules, using module), the assemblies it loads, its using
+#   #Requires -Modules, using module), the assemblies it loads (and
+#   whether it loads any that cannot be named before it runs), its using
 #   namespaces, and where it assigns each variable.
 # - Frames: the parts of the text where something may excuse a finding.
 #   Each branch of an if or a switch, the right side of -and and -or, the
@@ -38,6 +39,7 @@ function New-CheckContext([string] $Name, [string] $Text, [ScriptBlockAst] $Tree
         Modules        = New-NameSet
         Namespaces     = [string[]] @()
         Assemblies     = New-NameSet
+        LoadsUnnamed   = $false
         Assignments    = New-NameTable
         IfTests        = [Dictionary[Ast, object]]::new()
         Frames         = [object[]] @()
@@ -111,8 +113,20 @@ function Add-CallDefinition($Context, [CommandAst] $Command, [string] $Name) {
         foreach ($assembly in Get-ConstantTexts (Get-NamedOrPositional $arguments 'AssemblyName', 'AN')) {
             [void] $Context.Assemblies.Add((Get-AssemblyShortName $assembly))
         }
+        $path = Get-NamedOrPositional $arguments 'Path', 'LiteralPath', 'PSPath'
+        if ($null -ne $path) { Add-AssemblyFiles $Context $path }
     } else {
         foreach ($module in Get-ConstantTexts (Get-NamedOrPositional $arguments 'Name' 0)) { Add-ScriptModule $Context $module }
+    }
+}
+
+# Assemblies loaded from files: each by its file's name, and any at all
+# (LoadsUnnamed) where a path cannot be read before the script runs.
+function Add-AssemblyFiles($Context, [System.Management.Automation.Language.Ast] $Paths) {
+    $texts = @(Get-ConstantTexts $Paths)
+    if ($texts.Count -eq 0 -or $texts -contains $null) { $Context.LoadsUnnamed = $true }
+    foreach ($path in $texts) {
+        if ($path) { [void] $Context.Assemblies.Add((Get-AssemblyShortName $path)) }
     }
 }
 
@@ -167,15 +181,15 @@ function Add-FunctionDefinitions($Context) {
 }
 
 # The assemblies that [Reflection.Assembly]::LoadWithPartialName('...') and
-# ::Load('...') load.
+# ::Load('...') load, and ::LoadFrom, ::LoadFile and ::UnsafeLoadFrom of a
+# file.
 function Add-AssemblyLoads($Context) {
     foreach ($invoke in $Context.Nodes[[InvokeMemberExpressionAst]]) {
         if (-not $invoke.Static -or $invoke.Expression -isnot [TypeExpressionAst] -or $null -eq $invoke.Arguments) { continue }
         $method = $invoke.Member.Extent.Text
-        if ($method -ne 'LoadWithPartialName' -and $method -ne 'Load') { continue }
+        if ($method -notin 'LoadWithPartialName', 'Load', 'LoadFrom', 'LoadFile', 'UnsafeLoadFrom') { continue }
         if ((Resolve-TypeName $Context $invoke.Expression.TypeName.FullName) -ne 'System.Reflection.Assembly') { continue }
-        $assembly = Get-ConstantText $invoke.Arguments[0]
-        if ($assembly) { [void] $Context.Assemblies.Add((Get-AssemblyShortName $assembly)) }
+        Add-AssemblyFiles $Context $invoke.Arguments[0]
     }
 }
 

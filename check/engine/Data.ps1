@@ -35,10 +35,12 @@ function ConvertFrom-JsonValue([System.Text.Json.JsonElement] $Element) {
             return , $table
         }
         'Array' {
-            $items = foreach ($item in $Element.EnumerateArray()) {
-                if ($item.ValueKind -eq 'String') { $item.GetString() } else { ConvertFrom-JsonValue $item }
+            # Added one by one, so that an array of one array stays so.
+            $items = [List[object]]::new()
+            foreach ($item in $Element.EnumerateArray()) {
+                if ($item.ValueKind -eq 'String') { $items.Add($item.GetString()) } else { $items.Add((ConvertFrom-JsonValue $item)) }
             }
-            return , [object[]] @($items)
+            return , $items.ToArray()
         }
         'String' { return $Element.GetString() }
         'Number' { return $Element.GetDouble() }
@@ -72,6 +74,53 @@ function Test-MemberOnly7([string] $Type, [string] $Member) {
         $members = $Known.MembersOnly7[$Type] = [HashSet[string]]::new([string[]] (ConvertFrom-JsonValue $members), [StringComparer]::OrdinalIgnoreCase)
     }
     $members.Contains($Member)
+}
+
+# 5.1's own view of a command of 7.6 that it has, or $null: @{ Name;
+# Positional (the most positional arguments of any of its parameter sets,
+# $null for any number); Parameters (5.1's parameters with 5.1's aliases
+# of each); Switches; Only14393 and Only17763 (parameters of one build) }.
+# Shaped from the data the first time a script asks about the command;
+# Names.ps1 keeps its answers about the command's parameters in it too
+# (Bindable, and "?SPELLING" for what a spelling binds).
+function Get-Command51([string] $Name) {
+    $entry = $Known.Commands51[$Name]
+    if ($entry -is [System.Text.Json.JsonElement]) {
+        # Read here, not through ConvertFrom-JsonValue: a call for each
+        # parameter's aliases cost more than all the rest.
+        $read = $entry
+        $entry = $Known.Commands51[$Name] = @{
+            Name       = $Name
+            Positional = $null
+            Parameters = New-NameTable
+            Switches   = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
+            Only14393  = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
+            Only17763  = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
+        }
+        foreach ($property in $read.EnumerateObject()) {
+            $value = $property.Value
+            $key = $property.Name
+            if ($key -eq 'Positional') {
+                if ($value.ValueKind -eq 'Number') { $entry.Positional = $value.GetInt32() }
+            } elseif ($key -eq 'Parameters') {
+                foreach ($parameter in $value.EnumerateObject()) {
+                    $entry.Parameters[$parameter.Name] = [string[]] @(foreach ($alias in $parameter.Value.EnumerateArray()) { $alias.GetString() })
+                }
+            } elseif ($key -eq 'Switches' -or $key -eq 'Only14393' -or $key -eq 'Only17763') {
+                foreach ($item in $value.EnumerateArray()) { [void] $entry[$key].Add($item.GetString()) }
+            }
+        }
+    }
+    $entry
+}
+
+# 4.8's overloads of a type's static methods (StaticOverloads48): method
+# -> ranges [least, most] of argument counts, or $null for a type the table
+# does not list; read from the data when a script first asks.
+function Get-Overloads48([string] $Type) {
+    $methods = $Known.Overloads48[$Type]
+    if ($methods -is [System.Text.Json.JsonElement]) { $methods = $Known.Overloads48[$Type] = ConvertFrom-JsonValue $methods }
+    $methods
 }
 
 # A table of the generated data that Read-CheckData does not shape, as
@@ -108,8 +157,23 @@ function Read-CheckData([string] $Folder) {
         Encodings51        = New-NameSet $own.Encodings51
         EncodingsOnly7     = New-NameSet $own.EncodingsOnly7
         NumberTypesOnly7   = New-NameSet $own.NumberTypesOnly7
-        Accelerators       = ConvertTo-NameTable $own.Accelerators
-        AcceleratorsOnly51 = ConvertTo-NameTable $own.AcceleratorsOnly51
+        # 7.6's type accelerators (those it has only on Windows included)
+        # and 5.1's, each with the full name it stands for.
+        Accelerators       = New-NameTable
+        Accelerators51     = New-NameTable
+        # 5.1's own view of each command of 7.6 that it has, as read
+        # (Get-Command51 shapes an entry when a script first asks).
+        Commands51         = New-NameTable
+        # The types of the assemblies that only PowerShell 7 ships, by full
+        # name or "Namespace.*", with the assembly.
+        AssembliesOnly7    = New-NameTable
+        # 4.8's overloads of the static methods where .NET 10 takes another
+        # number of arguments, by type, as read (Get-Overloads48).
+        Overloads48        = New-NameTable
+        # The commands of one 5.1 build: name -> "BUILD MODULE".
+        CommandBuilds51    = New-NameTable
+        CommonSwitches51   = New-NameSet $own.CommonSwitches51
+        ProgramsOf7        = New-NameSet $own.ProgramsOf7
         Modules51          = New-NameSet $own.Modules51
         ModulesInstalled   = ConvertTo-NameTable $own.ModulesInstalled
         Assemblies51       = New-NameSet $own.Assemblies51
@@ -149,6 +213,24 @@ function Read-CheckData([string] $Folder) {
                 }
             }
             'StaticMembersOnly7' { foreach ($type in $value.EnumerateObject()) { $data.MembersOnly7[$type.Name] = $type.Value } }
+            'Commands51' { foreach ($command in $value.EnumerateObject()) { $data.Commands51[$command.Name] = $command.Value } }
+            'StaticOverloads48' { foreach ($type in $value.EnumerateObject()) { $data.Overloads48[$type.Name] = $type.Value } }
+            'CommandsOneBuild51' {
+                foreach ($build in $value.EnumerateObject()) {
+                    foreach ($module in $build.Value.EnumerateObject()) {
+                        foreach ($command in $module.Value.EnumerateArray()) { $data.CommandBuilds51[$command.GetString()] = "$($build.Name) $($module.Name)" }
+                    }
+                }
+            }
+            'Accelerators7' { foreach ($accelerator in $value.EnumerateObject()) { $data.Accelerators[$accelerator.Name] = $accelerator.Value.GetString() } }
+            'Accelerators51' { foreach ($accelerator in $value.EnumerateObject()) { $data.Accelerators51[$accelerator.Name] = $accelerator.Value.GetString() } }
+            'AssembliesOnly7' {
+                foreach ($assembly in $value.EnumerateObject()) {
+                    foreach ($namespace in $assembly.Value.EnumerateObject()) {
+                        foreach ($type in $namespace.Value.EnumerateArray()) { $data.AssembliesOnly7["$($namespace.Name).$($type.GetString())"] = $assembly.Name }
+                    }
+                }
+            }
             'NotLoaded51' {
                 foreach ($assembly in $value.EnumerateObject()) {
                     [void] $data.Assemblies51.Add($assembly.Name)
@@ -180,8 +262,13 @@ function Read-CheckData([string] $Folder) {
         }
     }
     $known = $data.KnownTypes
-    foreach ($names in $data.TypesOnly7, $data.MembersOnly7.Keys, $data.NotLoaded.Keys, $data.Accelerators.Values, $data.AcceleratorsOnly51.Values, $data.CatchesAll) {
+    foreach ($names in $data.TypesOnly7, $data.MembersOnly7.Keys, $data.NotLoaded.Keys, $data.Accelerators.Values, $data.Accelerators51.Values, $data.CatchesAll) {
         $known.UnionWith([string[]] @($names))
+    }
+    $known.UnionWith([string[]] @($data.Overloads48.Keys))
+    $element = [System.Text.Json.JsonElement]::new()
+    if ($generated.TryGetProperty('PowerShellTypesOnly7', [ref] $element)) {
+        foreach ($type in $element.EnumerateObject()) { [void] $known.Add($type.Name) }
     }
     foreach ($rule in $data.Rules.Values) {
         if ($rule.Caught) { [void] $known.Add($rule.Caught) }

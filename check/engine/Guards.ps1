@@ -267,6 +267,9 @@ function Get-CallValue51($Context, [CommandAst] $Command) {
             $asked = Resolve-CommandName $Context $name
             if ($null -eq $asked -or $asked.Own) { return $Ordinary }
             $has = Test-Command51 $Context $asked.Name
+            # A command of one 5.1 build: which the user's Windows has is
+            # not known.
+            if ($null -eq $has -and $Known.CommandBuilds51.ContainsKey($asked.Name)) { return $CannotTell }
             if ($null -eq $has) { return $Ordinary }
             if ($has) { return New-Symbol @{ Kind = 'Command'; Name = $asked.Name; Truth = 'T' } }
             return New-Known $null $true

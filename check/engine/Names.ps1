@@ -39,7 +39,7 @@ function Get-CommandTarget($Context, [string] $Written) {
 # installs is there.
 function Test-Command51($Context, [string] $Name) {
     if ($Known.CommandsOnly7.ContainsKey($Name)) { return $Context.Modules.Contains($Known.CommandsOnly7[$Name]) }
-    if ($Known.Commands.ContainsKey($Name) -or $Known.Common51.Contains($Name)) { return $true }
+    if ($Known.Commands.ContainsKey($Name) -or $Known.Common51.Contains($Name) -or $Known.Commands51.ContainsKey($Name)) { return $true }
     return $null
 }
 
@@ -82,6 +82,15 @@ function Get-NotLoadedAssembly([string] $FullName) {
     if ($Known.NotLoaded.ContainsKey($namespace)) { return $Known.NotLoaded[$namespace] }
 }
 
+# The assembly that only PowerShell 7 ships (Newtonsoft.Json) which holds
+# a type that .NET Framework 4.8 lacks, or $null.
+function Get-AssemblyOnly7([string] $FullName) {
+    $only7 = $Known.AssembliesOnly7
+    if ($only7.ContainsKey($FullName)) { return $only7[$FullName] }
+    $namespace = "$($FullName.Substring(0, [Math]::Max(0, $FullName.LastIndexOf('.')))).*"
+    if ($only7.ContainsKey($namespace)) { return $only7[$namespace] }
+}
+
 # The full name a type name written in the script stands for, as far as
 # the data knows it: an accelerator, the name itself, System. in front,
 # or under one of the script's using namespaces; the first candidate that
@@ -98,7 +107,7 @@ function Resolve-TypeName($Context, [string] $Name) {
     foreach ($candidate in $candidates) {
         $spelled = $null
         if ($Known.KnownTypes.TryGetValue($candidate, [ref] $spelled)) { $resolved = $spelled; break }
-        if ((Test-NamespaceOnly7 $candidate) -or (Get-NotLoadedAssembly $candidate)) { $resolved = $candidate; break }
+        if ((Test-NamespaceOnly7 $candidate) -or (Get-NotLoadedAssembly $candidate) -or (Get-AssemblyOnly7 $candidate)) { $resolved = $candidate; break }
     }
     $Context.TypeNames[$Name] = $resolved
     $resolved
@@ -155,7 +164,13 @@ function Get-ParameterVerdict([string] $Command, [string] $Spelled) {
     $verdict = @{ Name = $null; Only7 = $false }
     if ($parameter) {
         $only7 = $Known.CommonOnly7.Contains($parameter) -or ($null -ne $entry -and $entry.Only7.Contains($parameter))
-        if ($only7) {
+        $command51 = Get-Command51 $Command
+        if ($only7 -and $null -ne $command51) {
+            # 5.1's own names and aliases say whether the spelling binds
+            # there (Test-Connection -TTL is 5.1's alias of -TimeToLive,
+            # and 7's of -MaxHops).
+            if ($null -ne (Find-Parameters51 $command51 $Spelled)) { $only7 = $false }
+        } elseif ($only7) {
             $names51 = @(
                 if ($null -ne $entry) {
                     foreach ($name in $entry.Parameters.Keys) {
@@ -173,6 +188,47 @@ function Get-ParameterVerdict([string] $Command, [string] $Spelled) {
     }
     $ParameterVerdicts[$key] = $verdict
     $verdict
+}
+
+# The parameters that 5.1's command (Get-Command51) binds by name: its own,
+# with 5.1's aliases of each, and 5.1's common parameters.
+function Get-Parameters51($Command51) {
+    $all = $Command51['Bindable']
+    if ($null -eq $all) {
+        $all = New-NameTable
+        foreach ($name in $Command51.Parameters.Keys) { $all[$name] = $Command51.Parameters[$name] }
+        foreach ($name in $Known.CommonParameters.Keys) {
+            if (-not $Known.CommonOnly7.Contains($name)) { $all[$name] = $Known.CommonParameters[$name] }
+        }
+        $Command51.Bindable = $all
+    }
+    $all
+}
+
+# The parameters of 5.1's command that a spelling binds to, as 5.1 binds
+# it: its own name or alias, else every parameter whose name or alias it
+# starts (one binds; more are ambiguous). $null when none.
+function Find-Parameters51($Command51, [string] $Spelled) {
+    $key = "?$Spelled"
+    if ($Command51.ContainsKey($key)) {
+        $found = $Command51[$key]
+        if ($null -eq $found) { return $null }
+        return , $found
+    }
+    $parameters = Get-Parameters51 $Command51
+    $found = $null
+    $starting = [System.Collections.Generic.List[string]]::new()
+    foreach ($name in $parameters.Keys) {
+        foreach ($candidate in @($name) + $parameters[$name]) {
+            if ($candidate -eq $Spelled) { $found = [string[]] @($name); break }
+            if ($candidate.StartsWith($Spelled, [StringComparison]::OrdinalIgnoreCase) -and -not $starting.Contains($name)) { $starting.Add($name) }
+        }
+        if ($null -ne $found) { break }
+    }
+    if ($null -eq $found -and $starting.Count -gt 0) { $found = $starting.ToArray() }
+    $Command51[$key] = $found
+    if ($null -eq $found) { return $null }
+    , $found
 }
 
 # Whether 7 takes an -Encoding value that 5.1 does not: its own names, a

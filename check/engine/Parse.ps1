@@ -54,7 +54,7 @@ function Find-UsingStatement([ScriptBlockAst] $Tree, [IScriptExtent] $At) {
 # name with version and key, or for a path to the .dll.
 function Get-AssemblyShortName([string] $Written) {
     $name = $Written.Split(',')[0].Trim()
-    if ($name.EndsWith('.dll', [StringComparison]::OrdinalIgnoreCase)) { $name = [System.IO.Path]::GetFileNameWithoutExtension($name) }
+    if ($name.EndsWith('.dll', [StringComparison]::OrdinalIgnoreCase)) { $name = [System.IO.Path]::GetFileNameWithoutExtension($name.Replace('\', '/')) }
     $name
 }
 
@@ -62,7 +62,7 @@ function Get-AssemblyShortName([string] $Written) {
 # of its own accelerators, or a type of an assembly the script loads with
 # using assembly.
 function Test-ClassType51([ScriptBlockAst] $Tree, [string] $Written) {
-    if ($Known.AcceleratorsOnly51.ContainsKey($Written)) { return $true }
+    if ($Known.Accelerators51.ContainsKey($Written)) { return $true }
     $loaded = New-NameSet @($Tree.UsingStatements | Where-Object { "$($_.UsingStatementKind)" -eq 'Assembly' } | ForEach-Object { Get-AssemblyShortName $_.Name.Value })
     $namespaces = @($Tree.UsingStatements | Where-Object { "$($_.UsingStatementKind)" -eq 'Namespace' } | ForEach-Object { $_.Name.Value })
     foreach ($candidate in @($Written, "System.$Written") + @($namespaces | ForEach-Object { "$_.$Written" })) {

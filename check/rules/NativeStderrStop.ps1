@@ -24,7 +24,7 @@ function Test-NativeProgram($Context, [CommandAst] $Command) {
     if ($target.Own -or $target.Name -ne $name) { return $false }
     $aliases51 = Get-GeneratedTable 'AliasesOnly51'
     if ($null -ne $aliases51 -and $aliases51.ContainsKey($name)) { return $false }
-    $null -eq (Test-Command51 $Context $name) -and -not $Known.CommandsOnly7.ContainsKey($name) -and $null -eq (Get-Parameters51 $name)
+    $null -eq (Test-Command51 $Context $name) -and -not $Known.CommandsOnly7.ContainsKey($name) -and $null -eq (Get-Binding51 $name)
 }
 
 function Find-NativeStderrStop($Context) {

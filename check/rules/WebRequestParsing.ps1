@@ -10,20 +10,15 @@
 # Invoke-WebRequest asks for the engine only when it writes to the
 # pipeline without the switch (InvokeWebRequestCommand.FullClr.cs in
 # PowerShell's history); Invoke-RestMethod never does. In 7 the switch does
-# nothing. curl and wget are Invoke-WebRequest in 5.1 (in 7 on Windows,
-# curl is curl.exe). A splat may hold the switch, and is passed.
+# nothing. curl and wget, Invoke-WebRequest in 5.1, are refused as they
+# stand (AliasOnly51). A splat may hold the switch, and is passed.
 function Find-WebRequestParsing($Context) {
-    $aliases51 = Get-GeneratedTable 'AliasesOnly51'
     foreach ($call in Get-CallsOf $Context 'Invoke-WebRequest') {
         $arguments = Get-Arguments51 $call.Command 'Invoke-WebRequest'
         if ($arguments.Splatted -or (Test-Switch51 $arguments 'UseBasicParsing')) { continue }
         if ($arguments.Named.ContainsKey('OutFile') -and -not (Test-Switch51 $arguments 'PassThru')) { continue }
         $subject = 'Invoke-WebRequest'
         $calledAs = Get-CalledAs $call
-        if ($null -ne $aliases51 -and $aliases51.ContainsKey($call.Written)) {
-            $subject = $call.Written.ToLowerInvariant()
-            $calledAs = " (called as $($call.Written), which is Invoke-WebRequest there)"
-        }
         New-FindingAt $Context WebRequestParsing $call.Command.Extent "$Starts parses the response of Invoke-WebRequest$calledAs with Internet Explorer's engine unless -UseBasicParsing is given, and stops where that engine is missing or was never started (Server Core, a new user profile, SYSTEM or a service account)" $subject
     }
 }

@@ -32,6 +32,8 @@ $ansi = 'writes the ANSI code page through'
 $noMark = 'without -Encoding, where PowerShell 7 writes UTF-8 without a byte-order mark'
 $stderr = "makes each line an error there and `$ErrorActionPreference is 'Stop'; PowerShell 7.2 and later do not"
 $tls12 = '[Net.ServicePointManager]::SecurityProtocol = [Net.ServicePointManager]::SecurityProtocol -bor 3072'
+$b14393 = 'Windows PowerShell 5.1.14393.206, as on Windows 10 1607 and Windows Server 2016'
+$b17763 = 'Windows PowerShell 5.1.17763.134, as on Microsoft Windows 10 Pro 10.0.17763.0'
 $Rows = @(
     # What 5.1 cannot parse
     , @('Optimize', "param([int] `$FPS)`n`$x = (1", "error: 2:8: Missing closing ')' in expression.")
@@ -241,7 +243,8 @@ Write-Output bell`e
         "error: 2:1: $s has no ranges of letters: it takes both ends of ``[char]'a'..[char]'f'`` for numbers")
     # Types resolved from the data, not from the PowerShell that checks.
     , @('Install', "using namespace System.IO`n[Path]::GetRelativePath('a', 'b')`n[Text.Json.JsonSerializer]::Serialize(1)`n[semver] '1.0.0'",
-        "error: 2:9: $fx has no static member GetRelativePath on System.IO.Path", "error: 3:1: $fx has no type System.Text.Json.JsonSerializer")
+        "error: 2:9: $fx has no static member GetRelativePath on System.IO.Path", "error: 3:1: $fx has no type System.Text.Json.JsonSerializer",
+        "error: 4:1: $s has no type [semver]: it is PowerShell 7's short name for System.Management.Automation.SemanticVersion")
     , @('Install', "function Show-It([System.Windows.Forms.Form] `$Form) { }`n[System.Windows.Forms.Form]::new()`nif (`$PSVersionTable.PSVersion.Major -ge 7) { [System.Drawing.Color]::Red }`n[System.Drawing.Color]::Blue",
         "warning: 1:18: $s does not load System.Windows.Forms by itself, so System.Windows.Forms.Form is unknown there",
         "warning: 4:1: $s does not load System.Drawing by itself, so System.Drawing.Color is unknown there")
@@ -258,8 +261,8 @@ Invoke-WebRequest https://example.com/b.zip -OutFile b.zip
 Invoke-WebRequest @request
 if (`$PSVersionTable.PSVersion.Major -ge 6) { iwr https://example.com }
 "@, "warning: 3:9: $s parses the response of Invoke-WebRequest $parse",
-        "warning: 4:1: $s parses the response of Invoke-WebRequest (called as wget, which is Invoke-WebRequest there) $parse",
-        "warning: 5:1: $s parses the response of Invoke-WebRequest (called as curl, which is Invoke-WebRequest there) $parse")
+        "error: 4:1: $s runs Invoke-WebRequest for wget, where PowerShell 7 has no such alias and runs the program wget of Linux or macOS, or of Windows where one is installed",
+        "error: 5:1: $s runs Invoke-WebRequest for curl, where PowerShell 7 on Windows runs curl.exe, which 5.1 runs only when written curl.exe")
     , @('Install', @'
 $ProgressPreference = 'SilentlyContinue'
 Invoke-RestMethod https://example.com/release.json
@@ -384,8 +387,8 @@ if (-not $IsWindows) { throw 'This installer runs on Windows' }
         'note: 5:1: write instead: `$ProgressPreference = ''SilentlyContinue''` at the top of the script',
         "warning: 5:1: $s may offer only SSL 3 and TLS 1.0 to the server for Invoke-WebRequest, and fails against one that requires TLS 1.2, unless the script adds TLS 1.2 to [Net.ServicePointManager]::SecurityProtocol before it",
         'note: 5:1: write instead: `if ([Net.ServicePointManager]::SecurityProtocol -ne 0) { [Net.ServicePointManager]::SecurityProtocol = [Net.ServicePointManager]::SecurityProtocol -bor [Net.SecurityProtocolType]::Tls12 }` before the first download, which keeps SystemDefault (0)',
-        "warning: 6:9: $s parses the response of Invoke-WebRequest (called as curl, which is Invoke-WebRequest there) with Internet Explorer's engine unless -UseBasicParsing is given, and stops where that engine is missing or was never started (Server Core, a new user profile, SYSTEM or a service account)",
-        'note: 6:9: write instead: `curl.exe ...`, the program that PowerShell 7 runs for curl, or `Invoke-WebRequest -UseBasicParsing ...`',
+        "error: 6:9: $s runs Invoke-WebRequest for curl, where PowerShell 7 on Windows runs curl.exe, which 5.1 runs only when written curl.exe",
+        'note: 6:9: write instead: `curl.exe -fsSLo yorn.zip https://example.com/yorn.zip` (Windows 10 1803 and later), or `Invoke-WebRequest https://example.com/yorn.zip -OutFile yorn.zip -UseBasicParsing`',
         "warning: 7:11: $s stops the script at the first line that git writes to stderr, since 2>&1 makes each line an error there and `$ErrorActionPreference is 'Stop'; PowerShell 7.2 and later do not",
         'note: 7:11: write instead: `$ErrorActionPreference = ''Continue''` before the call and `''Stop''` after it, then `if ($LASTEXITCODE -ne 0) { throw ''failed'' }`',
         "warning: 8:8: $s writes UTF-16LE with a byte-order mark through >, where PowerShell 7 writes UTF-8 without one",
@@ -396,6 +399,102 @@ if (-not $IsWindows) { throw 'This installer runs on Windows' }
         'note: 10:1: write instead: `[IO.File]::AppendAllLines($path, [string[]] $lines)` with a full $path: UTF-8 without a byte-order mark in 5.1 and 7',
         "error: 11:5: $s does not set `$IsWindows, so ``-not `$IsWindows`` is true there and this branch throws on every Windows machine",
         'note: 11:5: write instead: `if ($PSVersionTable.PSEdition -eq ''Core'' -and -not $IsWindows) { throw ''This installer runs on Windows'' }`')
+    # 5.1's own view of its commands: positions, parameter aliases, aliases.
+    , @('Install', @'
+Join-Path $PSScriptRoot 'lib' 'Helpers.ps1'
+Join-Path (Join-Path $PSScriptRoot 'lib') 'Helpers.ps1'
+Write-Output one two three four
+Get-ChildItem -Recurse . *.txt
+Get-ChildItem -Recurse . *.txt extra
+Get-Content -Tail:5 a.log b.log
+Join-Path @parts a b c
+Out-Null x
+'@, "error: 1:31: $s takes at most 2 positional arguments for Join-Path and stops at this 3rd one",
+        "error: 5:32: $s takes at most 2 positional arguments for Get-ChildItem and stops at this 3rd one",
+        "error: 6:27: $s takes one positional argument at most for Get-Content and stops at this 2nd one",
+        "error: 8:10: $s takes no positional argument for Out-Null and stops at this one")
+    , @('Install', "Test-Connection yorn.example -TTL 64 -Count 1`nTest-Connection yorn.example -MaxHops 64",
+        "error: 2:30: $s has no parameter -MaxHops on Test-Connection")
+    , @('Install', @'
+curl -fsSL https://example.com/yorn.zip -o yorn.zip
+wget https://example.com/yorn.zip
+sc stop MySvc
+curl.exe -fsSL https://example.com/yorn.zip -o yorn.zip
+iwr https://example.com/yorn.zip -OutFile yorn.zip
+trcm Yorn { 1 }
+'@, "error: 1:1: $s runs Invoke-WebRequest for curl, where PowerShell 7 on Windows runs curl.exe, which 5.1 runs only when written curl.exe",
+        "error: 2:1: $s runs Invoke-WebRequest for wget, where PowerShell 7 has no such alias and runs the program wget of Linux or macOS, or of Windows where one is installed",
+        "error: 3:1: $s runs Set-Content for sc, where PowerShell 7 on Windows runs sc.exe, which 5.1 runs only when written sc.exe",
+        "warning: 5:1: $s draws a progress bar for Invoke-WebRequest (called as iwr) $progress",
+        "warning: 5:1: $s $tls Invoke-WebRequest (called as iwr)$tlsEnd")
+    , @('Install', @'
+function sc { sc.exe @args }
+Set-Alias wget Invoke-WebRequest
+sc stop MySvc
+wget https://example.com/yorn.zip -OutFile yorn.zip
+if ($PSVersionTable.PSVersion.Major -ge 7) { curl -fsSL https://example.com/yorn.zip -o yorn.zip }
+curl https://example.com/yorn.zip
+'@, "warning: 4:1: $s draws a progress bar for Invoke-WebRequest (called as wget) $progress",
+        "warning: 4:1: $s $tls Invoke-WebRequest (called as wget)$tlsEnd",
+        "error: 6:1: $s runs Invoke-WebRequest for curl, where PowerShell 7 on Windows runs curl.exe, which 5.1 runs only when written curl.exe")
+    # PowerShell 7's own type names, and the assemblies it ships.
+    , @('Install', @'
+[semver] '1.0.0'
+$x = [uint] 1 + [ushort] 1 + [ulong] 1 + [short] 1 + [uint32] 1 + [int16] 1
+function Set-Name { param([ValidateNotNullOrWhiteSpace()] [string] $Name, [ArgumentCompletions('a', 'b')] $Letter, [ValidateNotNullOrEmpty()] $Other) }
+[Newtonsoft.Json.JsonConvert]::SerializeObject(1)
+[wmiclass] 'Win32_Process'; [adsi] 'WinNT://.'; $h = [ordered] @{ a = 1 }
+[System.Collections.Generic.List[semver]]::new()
+'@, "error: 1:1: $s has no type [semver]: it is PowerShell 7's short name for System.Management.Automation.SemanticVersion",
+        "error: 2:6: $s has no type [uint]: it is PowerShell 7's short name for System.UInt32",
+        "error: 2:17: $s has no type [ushort]: it is PowerShell 7's short name for System.UInt16",
+        "error: 2:30: $s has no type [ulong]: it is PowerShell 7's short name for System.UInt64",
+        "error: 2:42: $s has no type [short]: it is PowerShell 7's short name for System.Int16",
+        "error: 3:27: $s has no attribute [ValidateNotNullOrWhiteSpace()]: it is PowerShell 7's short name for System.Management.Automation.ValidateNotNullOrWhiteSpaceAttribute, which PowerShell 7.4 added",
+        "error: 3:75: $s has no attribute [ArgumentCompletions()]: it is PowerShell 7's short name for System.Management.Automation.ArgumentCompletionsAttribute, which PowerShell 6.0 added",
+        "error: 4:1: $s has no type [Newtonsoft.Json.JsonConvert]: it comes with Newtonsoft.Json, an assembly that PowerShell 7 ships and .NET Framework 4.8 lacks",
+        "error: 6:1: $s has no type [semver]: it is PowerShell 7's short name for System.Management.Automation.SemanticVersion")
+    , @('Install', @'
+Add-Type -Path (Join-Path $PSScriptRoot 'Newtonsoft.Json.dll')
+[Newtonsoft.Json.JsonConvert]::SerializeObject(1)
+'@)
+    , @('Install', @'
+Add-Type -LiteralPath 'lib\Newtonsoft.Json.dll'
+[Newtonsoft.Json.JsonConvert]::SerializeObject(1)
+[Markdig.Markdown]::ToHtml('# Yorn')
+'@, "error: 3:1: $s has no type [Markdig.Markdown]: it comes with Markdig.Signed, an assembly that PowerShell 7 ships and .NET Framework 4.8 lacks")
+    # Static methods, by their number of arguments.
+    , @('Install', @'
+[IO.File]::Move($from, $to, $true)
+[IO.File]::Move($from, $to)
+[Enum]::Parse([DayOfWeek], 'Monday', $true)
+[Math]::DivRem(7, 2)
+[System.Math]::DivRem(7, 2, [ref] $rest)
+[DayOfWeek]::Parse('Monday')
+'@, "error: 1:12: $fx has no overload of System.IO.File::Move that takes 3 arguments: it takes 2",
+        "error: 4:9: $fx has no overload of System.Math::DivRem that takes 2 arguments: it takes 3")
+    # What each of 5.1's rules says to write instead, by what it names.
+    , @('Install', @'
+Join-Path $PSScriptRoot 'lib' 'Helpers.ps1'
+Curl -fsSL https://example.com/yorn.zip -o yorn.zip
+[SemVer] '1.0.0'
+[IO.File]::Move($from, $to, $true)
+'@, "error: 1:31: $s takes at most 2 positional arguments for Join-Path and stops at this 3rd one",
+        'note: 1:31: write instead: a `Join-Path` for each part: `Join-Path (Join-Path $PSScriptRoot ''lib'') ''Helpers.ps1''`, or `[IO.Path]::Combine($PSScriptRoot, ''lib'', ''Helpers.ps1'')`',
+        "error: 2:1: $s runs Invoke-WebRequest for Curl, where PowerShell 7 on Windows runs curl.exe, which 5.1 runs only when written curl.exe",
+        'note: 2:1: write instead: `curl.exe -fsSLo yorn.zip https://example.com/yorn.zip` (Windows 10 1803 and later), or `Invoke-WebRequest https://example.com/yorn.zip -OutFile yorn.zip -UseBasicParsing`',
+        "error: 3:1: $s has no type [SemVer]: it is PowerShell 7's short name for System.Management.Automation.SemanticVersion",
+        'note: 3:1: write instead: `[version] ''1.0.0''`, with any pre-release label kept apart as a string',
+        "error: 4:12: $fx has no overload of System.IO.File::Move that takes 3 arguments: it takes 2",
+        'note: 4:12: write instead: `Move-Item -LiteralPath $from -Destination $to -Force`, which replaces the target')
+    # Commands of one 5.1 build: a warning, once a command.
+    , @('Install', @'
+Get-VM
+if (Get-Command Get-VM -ErrorAction SilentlyContinue) { Get-VM | Stop-VM }
+Get-StorageBusDisk
+Get-VM
+'@, "warning: 1:1: $s has Get-VM (module Hyper-V) only where Windows brings that module: the check's data of $b14393, has it; that of $b17763, does not",
+        "warning: 3:1: $s has Get-StorageBusDisk (module StorageBusCache) only where Windows brings that module: the check's data of $b17763, has it; that of $b14393, does not")
     # Read as 5.1 reads the file: each byte-order mark, UTF-32 first.
     , @('Install', [byte[]] (@(0xFF, 0xFE, 0, 0) + [System.Text.Encoding]::UTF32.GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
     , @('Install', [byte[]] (@(0, 0, 0xFE, 0xFF) + [System.Text.UTF32Encoding]::new($true, $false).GetBytes("'ok'`nGet-Uptime")), "error: 2:1: $s has no command Get-Uptime")
@@ -510,7 +609,10 @@ $Shipped = @(
         "warning: 6196:9: $s $utf16 $outFile $noMark", "warning: 6214:9: $s $utf16 $outFile $noMark",
         "warning: 14034:17: $s $ansi Set-Content (called as Microsoft.PowerShell.Management\Set-Content) $noMark")
     , @('Modules/PackageManagement/PackageProviderFunctions.psm1')
-    , @('Modules/Microsoft.PowerShell.Archive/Microsoft.PowerShell.Archive.psm1')
+    # 1.2.7, as 7 ships it, extracts with an overload that 4.8 lacks;
+    # 5.1's own Archive module is another.
+    , @('Modules/Microsoft.PowerShell.Archive/Microsoft.PowerShell.Archive.psm1',
+        "error: 1162:56: $fx has no overload of System.IO.Compression.ZipFileExtensions::ExtractToDirectory that takes 3 arguments: it takes 2")
     , @('Modules/PSDiagnostics/PSDiagnostics.psm1')
     , @('Modules/PSReadLine/PSReadLine.psm1')
     , @('RegisterMicrosoftUpdate.ps1', "error: 45:8: $s has no command Start-ThreadJob")
@@ -573,6 +675,31 @@ foreach ($condition in $Conditions) {
         $failures++
         [Console]::Error.WriteLine("the condition ($($condition[0])) after:`n$text`nexpected $($condition[1]), got $got`n")
     }
+}
+# A parameter that one 5.1 build has and the other lacks: none of 7.6's
+# commands has one in the data, so Test-Connection's entry, as the data
+# holds it, is given -Protocol as one of 14393's for this row alone.
+$text = "Test-Connection yorn.example -Protocol WSMan`nTest-Connection yorn.example -Count 1"
+$want = @("warning: 1:30: $s has -Protocol of Test-Connection only where Windows brings it: the check's data of $b14393, has it; that of $b17763, does not"
+    'note: 1:30: write instead: a test before the call: `if (Get-Command Get-VM -ErrorAction SilentlyContinue) { Get-VM }`, or for a parameter `if ((Get-Command Test-Connection).Parameters.ContainsKey(''Protocol'')) { }`')
+$found = & $check {
+    param([string] $Text)
+    $real = $Known.Commands51['Test-Connection']
+    $entry = ConvertFrom-Json $Known.Generated.GetProperty('Commands51').GetProperty('Test-Connection').GetRawText() -AsHashtable
+    $entry.Only14393 = @('Protocol')
+    $Known.Commands51['Test-Connection'] = [System.Text.Json.JsonDocument]::Parse((ConvertTo-Json $entry -Depth 5 -Compress)).RootElement
+    try {
+        $parsed = Read-ScriptTree $Text 'Install-Yorn-UI.ps1'
+        $context = New-CheckContext 'Install-Yorn-UI.ps1' $parsed.Text $parsed.Tree $parsed.Tokens
+        Find-CommandOneBuild51 $context
+    } finally {
+        $Known.Commands51['Test-Connection'] = $real
+    }
+} $text
+$got = @(Get-RowLines @($found) 'Install-Yorn-UI.ps1' $true)
+if (($got -join "`n") -cne ($want -join "`n")) {
+    $failures++
+    [Console]::Error.WriteLine("a parameter of one build:`n$text`nexpected:`n$($want -join "`n")`ngot:`n$($got -join "`n")`n")
 }
 $shippedChecked = 0
 if (Test-Path -LiteralPath $windowsFolder) {
@@ -790,5 +917,5 @@ try {
 }
 
 
-"$($Rows.Count) rows, $($Conditions.Count) conditions and $shippedChecked shipped scripts of the author's check, $spans pieces of code in its fixes, $($Formats.Count) rows of its command$(if (-not $SarifSchema) { ' (SARIF not validated: no schema given)' }), $failures failed"
+"$($Rows.Count + 1) rows, $($Conditions.Count) conditions and $shippedChecked shipped scripts of the author's check, $spans pieces of code in its fixes, $($Formats.Count) rows of its command$(if (-not $SarifSchema) { ' (SARIF not validated: no schema given)' }), $failures failed"
 if ($failures -gt 0) { exit 1 }

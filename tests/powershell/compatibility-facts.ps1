@@ -50,6 +50,7 @@ $Rows = @(
     , @('sc is Set-Content in 5.1, and sc.exe is on its path', { "$($Data.AliasesOnly51['sc'].Command) $($Data.AliasesOnly51['sc'].Program)" }, 'Set-Content sc.exe')
     , @('wget is Invoke-WebRequest in 5.1, with no wget program on its path', { "$($Data.AliasesOnly51['wget'].Command) $($Data.AliasesOnly51['wget'].Program)" }, 'Invoke-WebRequest ')
     , @('ls is an alias in 7 on Windows too', { $Data.AliasesOnly51.Contains('ls') }, $false)
+    , @('kill is Stop-Process in 7 on Windows too (the second #if !UNIX of InitialSessionState.cs)', { "$($Data.AliasesOnly51.Contains('kill')) $($Data.Aliases['kill'])" }, 'False Stop-Process')
     # Type accelerators
     , @('semver is an accelerator of 7 and not of 5.1', { "$($Data.Accelerators7.Contains('semver')) $($Data.Accelerators51.Contains('semver'))" }, 'True False')
     , @('uint is an accelerator of 7 and not of 5.1', { "$($Data.Accelerators7.Contains('uint')) $($Data.Accelerators51.Contains('uint'))" }, 'True False')

@@ -76,6 +76,32 @@ function Test-MemberOnly7([string] $Type, [string] $Member) {
     $members.Contains($Member)
 }
 
+# The data's entry of a command that 7.6 and 5.1 both have: @{ Parameters
+# (7.6's, with their aliases); Only7 and Only51 (parameters of one side) },
+# or $null. Shaped from the data the first time a script asks about the
+# command: most scripts call a few dozen of the hundreds it lists.
+function Get-CommandEntry([string] $Name) {
+    $entry = $Known.Commands[$Name]
+    if ($entry -is [System.Text.Json.JsonElement]) {
+        $read = $entry
+        $entry = $Known.Commands[$Name] = @{
+            Parameters = New-NameTable
+            Only7      = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
+            Only51     = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
+        }
+        foreach ($part in $read.EnumerateObject()) {
+            if ($part.Name -eq 'Parameters') {
+                foreach ($parameter in $part.Value.EnumerateObject()) {
+                    $entry.Parameters[$parameter.Name] = [string[]] @(foreach ($alias in $parameter.Value.EnumerateArray()) { $alias.GetString() })
+                }
+            } elseif ($part.Name -eq 'Only7' -or $part.Name -eq 'Only51') {
+                foreach ($item in $part.Value.EnumerateArray()) { [void] $entry[$part.Name].Add($item.GetString()) }
+            }
+        }
+    }
+    $entry
+}
+
 # 5.1's own view of a command of 7.6 that it has, or $null: @{ Name;
 # Positional (the most positional arguments of any of its parameter sets,
 # $null for any number); Parameters (5.1's parameters with 5.1's aliases
@@ -138,7 +164,6 @@ function Get-GeneratedTable([string] $Name) {
 function Read-CheckData([string] $Folder) {
     $generated = Read-JsonFile ([System.IO.Path]::Combine($Folder, 'compatibility', 'windows-powershell-5.1.json'))
     $own = ConvertFrom-JsonValue (Read-JsonFile ([System.IO.Path]::Combine($Folder, 'check-data.json')))
-    $ignoringCase = [StringComparer]::OrdinalIgnoreCase
     $data = @{
         CommonParameters   = New-NameTable
         CommonOnly7        = New-NameSet
@@ -239,26 +264,7 @@ function Read-CheckData([string] $Folder) {
                     }
                 }
             }
-            'Commands' {
-                foreach ($command in $value.EnumerateObject()) {
-                    $parameters = New-NameTable
-                    $lists = @{ Only7 = @(); Only51 = @() }
-                    foreach ($part in $command.Value.EnumerateObject()) {
-                        if ($part.Name -eq 'Parameters') {
-                            foreach ($parameter in $part.Value.EnumerateObject()) {
-                                $parameters[$parameter.Name] = [string[]] @(foreach ($alias in $parameter.Value.EnumerateArray()) { $alias.GetString() })
-                            }
-                        } else {
-                            $lists[$part.Name] = @(foreach ($name in $part.Value.EnumerateArray()) { $name.GetString() })
-                        }
-                    }
-                    $data.Commands[$command.Name] = @{
-                        Parameters = $parameters
-                        Only7      = [HashSet[string]]::new([string[]] $lists.Only7, $ignoringCase)
-                        Only51     = [HashSet[string]]::new([string[]] $lists.Only51, $ignoringCase)
-                    }
-                }
-            }
+            'Commands' { foreach ($command in $value.EnumerateObject()) { $data.Commands[$command.Name] = $command.Value } }
         }
     }
     $known = $data.KnownTypes

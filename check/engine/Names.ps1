@@ -48,7 +48,7 @@ function Test-Command51($Context, [string] $Name) {
 function Test-Parameter51([string] $Command, [string] $Parameter) {
     if ($Known.CommonParameters.ContainsKey($Parameter)) { return -not $Known.CommonOnly7.Contains($Parameter) }
     if (-not $Known.Commands.ContainsKey($Command)) { return $null }
-    $entry = $Known.Commands[$Command]
+    $entry = Get-CommandEntry $Command
     if ($entry.Only51.Contains($Parameter)) { return $true }
     if ($entry.Parameters.ContainsKey($Parameter)) { return -not $entry.Only7.Contains($Parameter) }
     return $null
@@ -147,7 +147,7 @@ $ParameterVerdicts = New-NameTable
 function Get-ParameterVerdict([string] $Command, [string] $Spelled) {
     $key = "$Command $Spelled"
     if ($ParameterVerdicts.ContainsKey($key)) { return $ParameterVerdicts[$key] }
-    $entry = $Known.Commands[$Command]
+    $entry = Get-CommandEntry $Command
     $parameter = $null
     if ($null -ne $entry) {
         if (-not $entry.Contains('AllParameters')) {

@@ -238,7 +238,8 @@ function Add-ScriptReferences($Context, $State) {
 # The files a manifest names, from its own folder: each string of the
 # keys that load files (check-data.json's ManifestFileKeys) that is a
 # path, with a slash or a file's extension (ManifestFileExtensions);
-# module names and a module specification's hashtable are not.
+# a module's bare name, or the hashtable that names a module and its
+# version, is not.
 function Add-ManifestReferences($Context, $State) {
     $extensions = New-NameSet $Known.Own.ManifestFileExtensions
     foreach ($key in $Known.Own.ManifestFileKeys) {

@@ -363,6 +363,37 @@ if (-not $IsWindows) { throw 'This installer runs on Windows' }
     , @('Install', "if (`$PSVersionTable.PSVersion.Major -lt 6) { `$IsWindows = `$true }`nif (-not `$IsWindows) { exit 1 }`n'installing'")
     , @('Install', "if (-not `$IsWindows) { Write-Error 'Windows only'; return }`n'installing'",
         "error: 1:5: $s does not set `$IsWindows, so ``-not `$IsWindows`` is true there and this branch returns from the script on every Windows machine")
+    # They are silenced by their own names, a subject at a time; $PROFILE
+    # is PowerShell's own file; a WebClient is one however it is named,
+    # and only a WebClient's Download methods download.
+    , @('Install', @'
+function Save-Log {
+    [Diagnostics.CodeAnalysis.SuppressMessageAttribute('WriteEncoding', 'Out-File')]
+    param()
+    'done' | Out-File install.log
+    Set-Content settings.ini $text
+}
+Add-Content $PROFILE $line
+'done' | Out-File install.log
+'@, "warning: 5:5: $s $ansi Set-Content $noMark", "warning: 8:10: $s $utf16 Out-File $noMark")
+    , @('Install', @'
+[Diagnostics.CodeAnalysis.SuppressMessageAttribute('DownloadTls', '')]
+param([Parameter(ValueFromRemainingArguments = $true)] $Rest)
+Invoke-WebRequest https://example.com/a.zip -OutFile a.zip
+'@, "warning: 3:1: $s draws a progress bar for Invoke-WebRequest $progress")
+    , @('Install', @'
+using namespace System.Net
+$ProgressPreference = 'SilentlyContinue'
+$client = New-Object WebClient
+$client.DownloadFileTaskAsync('https://example.com/a.zip', 'a.zip')
+$bytes = $client.DownloadData('https://example.com/b.zip')
+'@, "warning: 4:9: $s $tls a WebClient's DownloadFileTaskAsync$tlsEnd")
+    , @('Install', @'
+$ProgressPreference = 'SilentlyContinue'
+$stream = New-Object IO.MemoryStream
+$stream.DownloadData('https://example.com/b.zip')
+Invoke-RestMethod https://example.com/release.json | Out-Null
+'@, "warning: 4:1: $s $tls Invoke-RestMethod$tlsEnd")
     # Each of them says how to write it for 5.1.
     , @('Install', @'
 [CmdletBinding()]

@@ -10,10 +10,10 @@
 using namespace System.Collections.Generic
 using namespace System.Management.Automation.Language
 
-# 5.1's parameters of a command as a call binds them, shaped from
-# Get-Command51's entry when a rule first asks: @{ Names (each name and
-# alias -> its parameter); Switches }, with 5.1's common parameters;
-# $null where the data has none.
+# 5.1's parameters of a command as a call binds them, from Get-Command51's
+# entry (Get-Parameters51: its own and 5.1's common ones) when a rule
+# first asks: @{ Command51; Names (each name and alias -> its parameter);
+# Switches }; $null where the data has none.
 $Parameters51 = New-NameTable
 function Get-Binding51([string] $Command) {
     if ($Parameters51.ContainsKey($Command)) { return $Parameters51[$Command] }
@@ -21,34 +21,27 @@ function Get-Binding51([string] $Command) {
     $command51 = Get-Command51 $Command
     if ($null -ne $command51) {
         $names = New-NameTable
+        $bindable = Get-Parameters51 $command51
+        foreach ($name in $bindable.Keys) {
+            $names[$name] = $name
+            foreach ($alias in $bindable[$name]) { $names[$alias] = $name }
+        }
         $switches = New-NameSet 'Verbose', 'Debug'
-        foreach ($name in $command51.Parameters.Keys) {
-            $names[$name] = $name
-            foreach ($alias in $command51.Parameters[$name]) { $names[$alias] = $name }
-        }
-        foreach ($name in $Known.CommonParameters.Keys) {
-            if ($Known.CommonOnly7.Contains($name)) { continue }
-            $names[$name] = $name
-            foreach ($alias in $Known.CommonParameters[$name]) { $names[$alias] = $name }
-        }
-        foreach ($switch in $command51.Switches) { [void] $switches.Add($switch) }
-        $found = @{ Names = $names; Switches = $switches }
+        $switches.UnionWith($command51.Switches)
+        $found = @{ Command51 = $command51; Names = $names; Switches = $switches }
     }
     $Parameters51[$Command] = $found
     $found
 }
 
 # The parameter a name as written stands for in 5.1: a name or an alias,
-# else the one parameter it starts; as written where none or several.
+# else the one parameter it starts (Find-Parameters51); as written where
+# none or several.
 function Resolve-Parameter51($Parameters, [string] $Written) {
     if ($null -eq $Parameters) { return $Written }
-    $names = $Parameters.Names
-    if ($names.ContainsKey($Written)) { return $names[$Written] }
-    $starting = New-NameSet
-    foreach ($name in $names.Keys) {
-        if ($name.StartsWith($Written, [StringComparison]::OrdinalIgnoreCase)) { [void] $starting.Add($names[$name]) }
-    }
-    if ($starting.Count -eq 1) { return @($starting)[0] }
+    if ($Parameters.Names.ContainsKey($Written)) { return $Parameters.Names[$Written] }
+    $found = Find-Parameters51 $Parameters.Command51 $Written
+    if ($null -ne $found -and $found.Count -eq 1) { return $found[0] }
     $Written
 }
 

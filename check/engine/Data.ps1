@@ -76,6 +76,31 @@ function Test-MemberOnly7([string] $Type, [string] $Member) {
     $members.Contains($Member)
 }
 
+# Each parameter of a JSON object, with the list of its aliases, into a
+# name table.
+function Add-AliasLists($Table, [System.Text.Json.JsonElement] $Parameters) {
+    foreach ($parameter in $Parameters.EnumerateObject()) {
+        $Table[$parameter.Name] = [string[]] @(foreach ($alias in $parameter.Value.EnumerateArray()) { $alias.GetString() })
+    }
+}
+
+# A command's entry in the data, read into the shape that $Entry gives:
+# its Parameters object as lists of aliases, each list of names into the
+# set of its name, a number as it is; read without a call per name, which
+# cost more than all the rest.
+function Read-CommandEntry([System.Text.Json.JsonElement] $Read, [hashtable] $Entry) {
+    foreach ($part in $Read.EnumerateObject()) {
+        $value = $part.Value
+        if ($part.Name -eq 'Parameters') {
+            Add-AliasLists $Entry.Parameters $value
+        } elseif ($value.ValueKind -eq 'Array' -and $Entry[$part.Name] -is [HashSet[string]]) {
+            foreach ($item in $value.EnumerateArray()) { [void] $Entry[$part.Name].Add($item.GetString()) }
+        } elseif ($value.ValueKind -eq 'Number' -and $Entry.ContainsKey($part.Name)) {
+            $Entry[$part.Name] = $value.GetInt32()
+        }
+    }
+}
+
 # The data's entry of a command that 7.6 and 5.1 both have: @{ Parameters
 # (7.6's, with their aliases); Only7 and Only51 (parameters of one side) },
 # or $null. Shaped from the data the first time a script asks about the
@@ -89,15 +114,7 @@ function Get-CommandEntry([string] $Name) {
             Only7      = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
             Only51     = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
         }
-        foreach ($part in $read.EnumerateObject()) {
-            if ($part.Name -eq 'Parameters') {
-                foreach ($parameter in $part.Value.EnumerateObject()) {
-                    $entry.Parameters[$parameter.Name] = [string[]] @(foreach ($alias in $parameter.Value.EnumerateArray()) { $alias.GetString() })
-                }
-            } elseif ($part.Name -eq 'Only7' -or $part.Name -eq 'Only51') {
-                foreach ($item in $part.Value.EnumerateArray()) { [void] $entry[$part.Name].Add($item.GetString()) }
-            }
-        }
+        Read-CommandEntry $read $entry
     }
     $entry
 }
@@ -112,8 +129,6 @@ function Get-CommandEntry([string] $Name) {
 function Get-Command51([string] $Name) {
     $entry = $Known.Commands51[$Name]
     if ($entry -is [System.Text.Json.JsonElement]) {
-        # Read here, not through ConvertFrom-JsonValue: a call for each
-        # parameter's aliases cost more than all the rest.
         $read = $entry
         $entry = $Known.Commands51[$Name] = @{
             Name       = $Name
@@ -123,19 +138,7 @@ function Get-Command51([string] $Name) {
             Only14393  = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
             Only17763  = [HashSet[string]]::new([StringComparer]::OrdinalIgnoreCase)
         }
-        foreach ($property in $read.EnumerateObject()) {
-            $value = $property.Value
-            $key = $property.Name
-            if ($key -eq 'Positional') {
-                if ($value.ValueKind -eq 'Number') { $entry.Positional = $value.GetInt32() }
-            } elseif ($key -eq 'Parameters') {
-                foreach ($parameter in $value.EnumerateObject()) {
-                    $entry.Parameters[$parameter.Name] = [string[]] @(foreach ($alias in $parameter.Value.EnumerateArray()) { $alias.GetString() })
-                }
-            } elseif ($key -eq 'Switches' -or $key -eq 'Only14393' -or $key -eq 'Only17763') {
-                foreach ($item in $value.EnumerateArray()) { [void] $entry[$key].Add($item.GetString()) }
-            }
-        }
+        Read-CommandEntry $read $entry
     }
     $entry
 }
@@ -223,9 +226,7 @@ function Read-CheckData([string] $Folder) {
         $value = $table.Value
         switch ($table.Name) {
             'CommonParameters' {
-                foreach ($parameter in $value.EnumerateObject()) {
-                    $data.CommonParameters[$parameter.Name] = [string[]] @(foreach ($alias in $parameter.Value.EnumerateArray()) { $alias.GetString() })
-                }
+                Add-AliasLists $data.CommonParameters $value
             }
             'CommonParametersOnly7' { foreach ($name in $value.EnumerateArray()) { [void] $data.CommonOnly7.Add($name.GetString()) } }
             'CommonParameters51' { foreach ($name in $value.EnumerateArray()) { [void] $data.Common51.Add($name.GetString()) } }

@@ -518,6 +518,18 @@ Curl -fsSL https://example.com/yorn.zip -o yorn.zip
         'note: 3:1: write instead: `[version] ''1.0.0''`, with any pre-release label kept apart as a string',
         "error: 4:12: $fx has no overload of System.IO.File::Move that takes 3 arguments: it takes 2",
         'note: 4:12: write instead: `Move-Item -LiteralPath $from -Destination $to -Force`, which replaces the target')
+    # A catch of what 5.1 throws there excuses each; an alias that runs
+    # another cmdlet throws nothing, and an overload is no IOException.
+    , @('Install', @'
+try { Join-Path $PSScriptRoot 'lib' 'Helpers.ps1' } catch [System.Management.Automation.ParameterBindingException] { 'lib\Helpers.ps1' }
+try { [IO.File]::Move($a, $b, $true) } catch [System.Management.Automation.MethodException] { Move-Item $a $b -Force }
+try { [semver] '1.0.0' } catch { [version] '1.0.0' }
+try { Get-VM } catch [System.Management.Automation.CommandNotFoundException] { }
+try { sc stop MySvc } catch { }
+try { [IO.File]::Move($a, $b, $true) } catch [System.IO.IOException] { }
+try { if (-not $IsWindows) { throw 'not Windows' } } catch { 'going on' }
+'@, "error: 5:7: $s runs Set-Content for sc, where PowerShell 7 on Windows runs sc.exe, which 5.1 runs only when written sc.exe",
+        "error: 6:18: $fx has no overload of System.IO.File::Move that takes 3 arguments: it takes 2")
     # Commands of one 5.1 build: a warning, once a command.
     , @('Install', @'
 Get-VM
